@@ -1,0 +1,87 @@
+// A synthetic screen: a deterministic desktop-like picture (background, a few
+// windows with title bars, a moving element) with the frame number drawn at the
+// top left as blocks large enough to survive lossy H.264, so that a receiver can
+// read it back from a decoded picture. Frames are made on the source's own thread
+// at a steady rate, in pooled buffers, like a screen capture that sees a change.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "libcapture/desktopsharing/framesource.h"
+
+class FramePool;
+
+class TestPatternSource : public FrameSource {
+public:
+    static constexpr int kDefaultWidth = 1920;
+    static constexpr int kDefaultHeight = 1080;
+    static constexpr int kDefaultFps = 60;
+
+    // 0 x 0 takes the default size.
+    explicit TestPatternSource(int width = kDefaultWidth, int height = kDefaultHeight,
+                               int fps = kDefaultFps);
+    ~TestPatternSource() override;
+
+    int init(int unused, int captureMode, WindowRecord target) override;
+    int start() override;
+    int stop() override;
+    int exit() override;
+    bool isStarted() const override { return started_; }
+    int frameWidth() const override;
+    int frameHeight() const override;
+    bool sourceSize(int& width, int& height) const override;
+    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height) override;
+
+    // A frozen source keeps its last picture, as a still screen does.
+    void setFrozen(bool frozen) { frozen_ = frozen; }
+    uint64_t framesProduced() const { return framesProduced_; }
+
+    // Draws picture number `frameNumber` into a BGRA buffer (stride width * 4).
+    static void drawFrame(uint8_t* bgra, int width, int height, uint64_t frameNumber,
+                          const std::vector<uint8_t>& background);
+    static std::vector<uint8_t> makeBackground(int width, int height);
+
+private:
+    void run();
+    void produceFrame();
+
+    const int width_;
+    const int height_;
+    const int fps_;
+    std::vector<uint8_t> background_;
+    std::shared_ptr<FramePool> pool_;
+
+    mutable std::mutex frameMutex_;
+    std::shared_ptr<uint8_t> latest_;
+    int latestWidth_ = 0;
+    int latestHeight_ = 0;
+
+    std::mutex runMutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> frozen_{false};
+    std::atomic<uint64_t> framesProduced_{0};
+    bool initialized_ = false;
+};
+
+// The frame-number code: row one holds the 32 bits of the number (most
+// significant first, white = 1) in square blocks, row two the same bits inverted.
+namespace FrameNumberCode {
+constexpr int kBits = 32;
+// Block edge in pixels for a picture this wide (16 to 32, a multiple of 8).
+int blockSize(int pictureWidth);
+void draw(uint8_t* bgra, int width, int height, uint32_t number);
+}  // namespace FrameNumberCode
+
+// Reads the frame number back from a decoded picture: bytesPerPixel 4 for BGRA
+// (green channel read), 1 for a luma plane. stride in bytes. -1 when the code is
+// not legible (the two rows disagree).
+int64_t decodeFrameNumber(const uint8_t* bgraOrLuma, int width, int height, int stride,
+                          int bytesPerPixel);
