@@ -1,0 +1,46 @@
+// The command channel: asks a receiver, over TCP port 43575, whether we may cast
+// to it, and turns its one-line answers into signals. One client per attempt.
+#pragma once
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+
+class CommandClient : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 kCommandPort = 43575;
+    // A receiver that never ends its line must not fill our memory.
+    static constexpr qint64 kMaxLineBytes = 64 * 1024;
+
+    CommandClient();
+    ~CommandClient() override;
+
+    // Starts connecting to `host`; the outcome arrives as a signal. Always true.
+    bool connectTo(const QString& host);
+
+    // "connect#:#<hardware address>#:#<host name>\n"
+    static QString connectLine();
+
+signals:
+    void connected(const QString& host);
+    void accept(const QString& host);
+    void refuse(const QString& host);
+    void busy(const QString& host);
+    void error(const QString& host);
+
+private slots:
+    void readMsg();
+    void displayError(QAbstractSocket::SocketError code);
+    void discardSocket();
+    void sinkConnected();
+
+private:
+    // Acts on one answer line; false when the connection is to be closed.
+    bool dispatchLine(const QString& line);
+
+    QString host_;
+    QTcpSocket* socket_ = nullptr;
+};
