@@ -1,0 +1,6 @@
+#include "src/transport/packetqueue.h"
+
+PacketQueue::~PacketQueue()
+{
+    for (Packet* packet : packets) pool->release(packet);
+}

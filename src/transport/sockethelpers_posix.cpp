@@ -1,0 +1,82 @@
+#include <errno.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "src/transport/sockethelpers.h"
+
+namespace {
+constexpr int kSendTimeoutMs = 5000;
+
+void printError(const char* text)
+{
+    fputs(text, stdout);
+    fflush(stdout);
+}
+}  // namespace
+
+TcpSocket connectTcp(const char* host, int port)
+{
+    char portText[16];
+    snprintf(portText, sizeof portText, "%d", port);
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(host, portText, &hints, &result) != 0 || result == nullptr) {
+        printError("err getaddrinfo");
+        if (result) freeaddrinfo(result);
+        return kInvalidSocket;
+    }
+    int fd = socket(result->ai_family, result->ai_socktype, result->ai_protocol);
+    if (fd < 0) {
+        printError("err socket");
+        freeaddrinfo(result);
+        return kInvalidSocket;
+    }
+    int noDelay = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    timeval timeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+
+    if (connect(fd, result->ai_addr, result->ai_addrlen) != 0) {
+        printError("err connect");
+        close(fd);
+        freeaddrinfo(result);
+        return kInvalidSocket;
+    }
+    freeaddrinfo(result);
+    return fd;
+}
+
+int sendAll(TcpSocket socket, const uint8_t* data, size_t length, int& error, size_t* written)
+{
+    size_t done = 0;
+    ssize_t last = 0;
+    while (done < length) {
+        // MSG_NOSIGNAL: a receiver that went away must give an error, not kill us.
+        last = send(static_cast<int>(socket), data + done, length - done, MSG_NOSIGNAL);
+        if (last < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            if (written) *written = done;
+            return -1;
+        }
+        done += static_cast<size_t>(last);
+    }
+    if (written) *written = done;
+    return static_cast<int>(last);
+}
+
+bool isSendTimeout(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == ETIMEDOUT;
+}
+
+bool closeTcp(TcpSocket socket) { return close(static_cast<int>(socket)) == 0; }
