@@ -199,15 +199,9 @@ void CodeReceiver::processMsg(const QHostAddress& sender, const QString& text)
         }
         return;
     }
-    storeNewSink(Sink{parsed.code, parsed.name, ip, parsed.rawType == 2, now, false},
-                 parsed.rawType);
-}
-
-void CodeReceiver::storeNewSink(const Sink& sink, int rawType)
-{
-    sinks_.insert(sink.ip, sink);
-    LOG(INFO) << "sinks " << sinks_.size() << " add " << sink.code << " " << sink.name << " "
-              << sink.ip << " " << rawType;
+    sinks_.insert(ip, Sink{parsed.code, parsed.name, ip, parsed.rawType == 2, now, false});
+    LOG(INFO) << "sinks " << sinks_.size() << " add " << parsed.code << " " << parsed.name << " "
+              << ip << " " << parsed.rawType;
 }
 
 void CodeReceiver::removeDead()

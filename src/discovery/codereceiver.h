@@ -56,7 +56,6 @@ private slots:
 private:
     bool joinGroup(QUdpSocket& socket, const QHostAddress& group);
     void leaveGroup(QUdpSocket& socket, const QHostAddress& group);
-    void storeNewSink(const Sink& sink, int rawType);
 
     QHash<QString, Sink> sinks_;
     QUdpSocket udpSocket4_;
