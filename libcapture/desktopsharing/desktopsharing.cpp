@@ -1,0 +1,291 @@
+#include "libcapture/desktopsharing/desktopsharing.h"
+
+#include <algorithm>
+#include <chrono>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "Comm/logging.h"
+#include "libcapture/desktopsharing/aacencoder.h"
+#include "libcapture/desktopsharing/audiocapture.h"
+#include "libcapture/desktopsharing/h264encoder.h"
+
+namespace {
+
+int64_t steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr int kAudioBufferBytes = 20480;
+constexpr uint32_t kStillScreenResendMs = 100;
+
+}  // namespace
+
+DesktopSharing& DesktopSharing::instance()
+{
+    static DesktopSharing sharing;
+    return sharing;
+}
+
+void DesktopSharing::selectSources(VideoSourceKind video, AudioSourceKind audio)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    videoKind_ = video;
+    audioKind_ = audio;
+}
+
+bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, void* context,
+                          int captureMode, WindowRecord target)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (initialized_) return false;
+
+    requested_.bitRate = config.bitRate;
+    requested_.frameRate = config.frameRate;
+    requested_.gop = config.gop;
+    requested_.width = config.width;
+    requested_.height = config.height;
+    codec_ = config.codec;
+    callback_ = callback;
+    callbackContext_ = context;
+    videoBitRate_ = requested_.bitRate;
+    videoFrameRate_ = requested_.frameRate > 0 ? requested_.frameRate : 25;
+    videoGop_ = requested_.gop;
+    {
+        std::lock_guard<std::mutex> timesLock(encodeTimesMutex_);
+        encodeTimesMs_.clear();
+    }
+
+    useMixCapture_ = (codec_ == "h264");
+    // Any other codec text selects the desktop-duplication path with hardware
+    // encoding, which exists only on Windows; here every codec takes the frame
+    // source path.
+    if (mixCapture_) mixCapture_->exit();
+    mixCapture_ = createFrameSource(videoKind_, requested_.width, requested_.height);
+    if (!mixCapture_ || mixCapture_->init(0, captureMode, target) < 0) {
+        LOG(INFO) << "MixScreenCapture init err";
+        return false;
+    }
+    everInitialized_ = true;
+
+    // Without a sound server or output device the picture is still worth
+    // casting: the audio stream keeps its 2 x 48000 header and stays empty.
+    channels_ = 2;
+    sampleRate_ = 48000;
+    audioEnabled_ = false;
+    if (audioKind_ == AudioSourceKind::None) {
+        LOG(INFO) << "audio source: none, casting video only";
+    } else if (AudioCapture::instance().init(kAudioBufferBytes, audioKind_) < 0) {
+        LOG(INFO) << "AudioCapture init err: no audio device, casting video only";
+    } else {
+        audioEnabled_ = true;
+        sampleRate_ = AudioCapture::instance().getSampleRate();
+        channels_ = AudioCapture::instance().getChannels();
+    }
+
+    int sourceWidth = 0, sourceHeight = 0;
+    if (!mixCapture_->sourceSize(sourceWidth, sourceHeight)) {
+        sourceWidth = mixCapture_->frameWidth();
+        sourceHeight = mixCapture_->frameHeight();
+    }
+    videoWidth_ = requested_.width ? requested_.width : sourceWidth;
+    videoHeight_ = requested_.height ? requested_.height : sourceHeight;
+
+    if (!H264Encoder::instance().init(videoWidth_, videoHeight_, videoBitRate_, videoFrameRate_,
+                                      videoGop_)) {
+        LOG(INFO) << "H264Encoder init err";
+        return false;
+    }
+    if (audioEnabled_ && !AACEncoder::instance().init(channels_, sampleRate_, audioBitRate_)) {
+        LOG(INFO) << "AACEncoder init err";
+        return false;
+    }
+    initialized_ = true;
+    return true;
+}
+
+void DesktopSharing::start()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!initialized_ || running_) return;
+    running_ = true;
+    startTimeNs_ = steadyNowNs();
+    lastVideoTimestamp_ = 0;
+
+    if (mixCapture_->start() == 0 && mixCapture_->isStarted())
+        videoThread_ = std::make_shared<std::thread>(&DesktopSharing::pushVideo, this);
+    // (The desktop-duplication capture would be started here instead.)
+
+    if (audioEnabled_ && AudioCapture::instance().start() == 0 &&
+        AudioCapture::instance().isStarted())
+        audioThread_ = std::make_shared<std::thread>(&DesktopSharing::pushAudio, this);
+}
+
+void DesktopSharing::stop()
+{
+    LOG(INFO) << "DesktopSharing::stop";
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopLocked();
+}
+
+void DesktopSharing::stopLocked()
+{
+    if (!running_) return;
+    running_ = false;
+    if (mixCapture_ && mixCapture_->isStarted()) mixCapture_->stop();
+    // Joined whether or not the source still claims to run: a thread is never
+    // left joinable behind us.
+    if (videoThread_ && videoThread_->joinable()) videoThread_->join();
+    if (AudioCapture::instance().isStarted()) AudioCapture::instance().stop();
+    if (audioThread_ && audioThread_->joinable()) audioThread_->join();
+}
+
+void DesktopSharing::exit()
+{
+    LOG(INFO) << "DesktopSharing::exit";
+    if (running_) stop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopLocked();  // in case a start slipped in between
+    if (!initialized_) return;
+    initialized_ = false;
+    H264Encoder::instance().destroy();
+    AudioCapture::instance().exit();
+    AACEncoder::instance().destroy();
+    if (mixCapture_) {
+        mixCapture_->exit();
+        mixCapture_.reset();
+    }
+}
+
+bool DesktopSharing::isInitialized() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return initialized_;
+}
+
+int DesktopSharing::outputWidth() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return videoWidth_;
+}
+
+int DesktopSharing::outputHeight() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return videoHeight_;
+}
+
+bool DesktopSharing::hasAudio() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return initialized_ && audioEnabled_;
+}
+
+void DesktopSharing::audioInfo(int& channels, int& sampleRate) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (everInitialized_ && !audioEnabled_) {
+        channels = channels_;
+        sampleRate = sampleRate_;
+        return;
+    }
+    channels = AudioCapture::instance().getChannels();
+    sampleRate = AudioCapture::instance().getSampleRate();
+}
+
+uint32_t DesktopSharing::millisecondsSinceStart() const
+{
+    return static_cast<uint32_t>((steadyNowNs() - startTimeNs_) / 1000000);
+}
+
+void DesktopSharing::recordEncodeTime(double ms)
+{
+    std::lock_guard<std::mutex> lock(encodeTimesMutex_);
+    if (encodeTimesMs_.size() >= kEncodeTimeSamples) encodeTimesMs_.pop_front();
+    encodeTimesMs_.push_back(ms);
+}
+
+std::vector<double> DesktopSharing::encodeTimesMs() const
+{
+    std::lock_guard<std::mutex> lock(encodeTimesMutex_);
+    return std::vector<double>(encodeTimesMs_.begin(), encodeTimesMs_.end());
+}
+
+void DesktopSharing::pushVideo()
+{
+    using Clock = std::chrono::steady_clock;
+    const int interval = 1000 / videoFrameRate_;
+    auto lastFrameTime = Clock::now();
+    std::shared_ptr<uint8_t> frame;
+
+    while (running_) {
+        auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastFrameTime)
+                .count();
+        int wait = elapsed <= interval ? interval - static_cast<int>(elapsed) : 0;
+        if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+
+        lastFrameTime = Clock::now();
+        uint32_t timestamp = millisecondsSinceStart();
+
+        // A still screen yields no new buffer: forget ours after 100 ms so the
+        // current one counts as new and the receiver keeps getting pictures.
+        if (timestamp - lastVideoTimestamp_ > kStillScreenResendMs) frame.reset();
+        int size = 0, width = 0, height = 0;
+        if (mixCapture_->getFrame(frame, size, width, height) == 0) {
+            auto encodeStart = Clock::now();
+            AVPacket* packet = H264Encoder::instance().encodeVideo(frame.get(), width, height, 0);
+            recordEncodeTime(
+                std::chrono::duration<double, std::milli>(Clock::now() - encodeStart).count());
+            if (packet) {
+                if (callback_)
+                    callback_(callbackContext_, 0, packet->data, packet->size, 2, timestamp);
+                lastVideoTimestamp_ = timestamp;
+            }
+        }
+        // (The desktop-duplication path would take its frame here.)
+    }
+    frame.reset();
+}
+
+bool DesktopSharing::isSilentBlock(const uint8_t* block, size_t bytes)
+{
+    auto quiet = [](uint8_t b) { return b == 0x00 || b == 0x01 || b == 0xFF; };
+    size_t m = std::min<size_t>(bytes, 128);
+    return std::all_of(block, block + m, quiet) &&
+           std::all_of(block + bytes - m, block + bytes, quiet);
+}
+
+void DesktopSharing::pushAudio()
+{
+    std::vector<uint8_t> buffer(384000);
+    AudioCapture& capture = AudioCapture::instance();
+    const int n = AACEncoder::instance().frameSize();
+    if (n <= 0) return;
+
+    while (running_) {
+        if (capture.availableFrames() < n) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        uint32_t timestamp = millisecondsSinceStart();
+        if (capture.read(buffer.data(), n) != n) continue;
+
+        size_t bytes =
+            static_cast<size_t>(n) * capture.getChannels() * capture.getBitsPerSample() / 8;
+        bytes = std::min(bytes, buffer.size());
+        if (isSilentBlock(buffer.data(), bytes)) continue;  // a quiet PC sends nothing
+
+        AVPacket* packet = AACEncoder::instance().encodeAudio(buffer.data(), n);
+        if (packet) {
+            if (callback_)
+                callback_(callbackContext_, 1, packet->data, packet->size, 17, timestamp);
+            av_packet_free(&packet);
+        }
+    }
+}

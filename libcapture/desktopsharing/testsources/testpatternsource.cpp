@@ -1,0 +1,192 @@
+#include "libcapture/desktopsharing/testsources/testpatternsource.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "libcapture/framepool/framepool.h"
+
+namespace {
+
+struct Color {
+    uint8_t b, g, r;
+};
+
+void fillRect(uint8_t* bgra, int width, int height, int x0, int y0, int w, int h, Color c)
+{
+    int x1 = std::min(width, x0 + w), y1 = std::min(height, y0 + h);
+    x0 = std::max(0, x0);
+    y0 = std::max(0, y0);
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* p = bgra + (static_cast<size_t>(y) * width + x0) * 4;
+        for (int x = x0; x < x1; ++x, p += 4) {
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+            p[3] = 255;
+        }
+    }
+}
+
+// A program window: border, title bar with its three buttons, and a light client
+// area with a few lines of "text".
+void drawWindow(uint8_t* bgra, int width, int height, int x, int y, int w, int h, Color title)
+{
+    const int bar = std::max(12, h / 12);
+    fillRect(bgra, width, height, x - 1, y - 1, w + 2, h + 2, {60, 60, 60});
+    fillRect(bgra, width, height, x, y, w, bar, title);
+    for (int i = 1; i <= 3; ++i)
+        fillRect(bgra, width, height, x + w - i * (bar + 2), y + 3, bar - 6, bar - 6,
+                 {230, 230, 230});
+    fillRect(bgra, width, height, x, y + bar, w, h - bar, {245, 245, 245});
+    const int line = std::max(4, bar / 2);
+    for (int row = 0; y + bar + (row + 2) * line * 2 < y + h; ++row) {
+        int length = (w - 4 * line) * (3 + (row * 7) % 5) / 8;
+        fillRect(bgra, width, height, x + 2 * line, y + bar + (row + 1) * line * 2, length, line,
+                 {90, 90, 90});
+    }
+}
+
+}  // namespace
+
+TestPatternSource::TestPatternSource(int width, int height, int fps)
+    : width_(width > 0 && height > 0 ? width : kDefaultWidth),
+      height_(width > 0 && height > 0 ? height : kDefaultHeight),
+      fps_(fps > 0 ? fps : kDefaultFps),
+      pool_(FramePool::create(6))
+{
+}
+
+TestPatternSource::~TestPatternSource() { stop(); }
+
+std::vector<uint8_t> TestPatternSource::makeBackground(int width, int height)
+{
+    std::vector<uint8_t> picture(static_cast<size_t>(width) * height * 4);
+    uint8_t* p = picture.data();
+    // A calm vertical gradient as wallpaper.
+    for (int y = 0; y < height; ++y) {
+        uint8_t shade = static_cast<uint8_t>(90 + 80 * y / std::max(1, height));
+        fillRect(p, width, height, 0, y, width, 1,
+                 {shade, static_cast<uint8_t>(shade / 2 + 40), 30});
+    }
+    const int taskbar = std::max(16, height / 27);
+    fillRect(p, width, height, 0, height - taskbar, width, taskbar, {40, 32, 32});
+    fillRect(p, width, height, 4, height - taskbar + 4, taskbar * 2, taskbar - 8, {200, 120, 0});
+    drawWindow(p, width, height, width / 12, height / 6, width / 3, height / 2, {160, 90, 20});
+    drawWindow(p, width, height, width / 2, height / 8, width * 2 / 5, height * 3 / 5,
+               {40, 120, 40});
+    drawWindow(p, width, height, width / 3, height / 2, width / 4, height / 3, {30, 30, 160});
+    return picture;
+}
+
+void TestPatternSource::drawFrame(uint8_t* bgra, int width, int height, uint64_t frameNumber,
+                                  const std::vector<uint8_t>& background)
+{
+    std::memcpy(bgra, background.data(), std::min(background.size(), size_t(width) * height * 4));
+    // A small window gliding along, as if dragged, and a blinking caret.
+    const int w = std::max(32, width / 8), h = std::max(24, height / 8);
+    const int travel = std::max(1, width - w);
+    int x = static_cast<int>((frameNumber * 6) % (2 * travel));
+    if (x >= travel) x = 2 * travel - x;
+    int y = height * 3 / 4 - h / 2;
+    drawWindow(bgra, width, height, x, y, w, h, {0, 140, 220});
+    if ((frameNumber / 15) % 2 == 0)
+        fillRect(bgra, width, height, width / 12 + 20, height / 6 + height / 12, 3,
+                 std::max(8, height / 40), {0, 0, 0});
+    FrameNumberCode::draw(bgra, width, height, static_cast<uint32_t>(frameNumber));
+}
+
+int TestPatternSource::init(int, int, WindowRecord)
+{
+    if (!initialized_) background_ = makeBackground(width_, height_);
+    initialized_ = true;
+    return 0;
+}
+
+int TestPatternSource::start()
+{
+    if (!initialized_) return -1;
+    if (started_) return 0;
+    produceFrame();  // a screen capture has a picture right after it starts
+    started_ = true;
+    thread_ = std::thread(&TestPatternSource::run, this);
+    return 0;
+}
+
+int TestPatternSource::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        started_ = false;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return 0;
+}
+
+int TestPatternSource::exit()
+{
+    stop();
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    latest_.reset();
+    latestWidth_ = latestHeight_ = 0;
+    return 0;
+}
+
+int TestPatternSource::frameWidth() const
+{
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    return latestWidth_;
+}
+
+int TestPatternSource::frameHeight() const
+{
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    return latestHeight_;
+}
+
+bool TestPatternSource::sourceSize(int& width, int& height) const
+{
+    width = width_;
+    height = height_;
+    return true;
+}
+
+int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height)
+{
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    if (!latest_ || latest_ == frame) return -1;
+    frame = latest_;
+    size = latestWidth_ * latestHeight_ * 4;
+    width = latestWidth_;
+    height = latestHeight_;
+    return 0;
+}
+
+void TestPatternSource::produceFrame()
+{
+    std::shared_ptr<uint8_t> buffer = pool_->acquire(static_cast<size_t>(width_) * height_ * 4);
+    drawFrame(buffer.get(), width_, height_, framesProduced_, background_);
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    latest_ = std::move(buffer);
+    latestWidth_ = width_;
+    latestHeight_ = height_;
+    ++framesProduced_;
+}
+
+void TestPatternSource::run()
+{
+    const auto period = std::chrono::nanoseconds(1000000000LL / fps_);
+    auto next = std::chrono::steady_clock::now() + period;
+    std::unique_lock<std::mutex> lock(runMutex_);
+    while (started_) {
+        if (wake_.wait_until(lock, next, [this] { return !started_; })) break;
+        lock.unlock();
+        if (!frozen_) produceFrame();
+        lock.lock();
+        next += period;
+        // After a long stall start afresh instead of producing a burst.
+        auto now = std::chrono::steady_clock::now();
+        if (next < now - period) next = now + period;
+    }
+}
