@@ -52,11 +52,13 @@ int AudioCapture::init(int bufferBytes, AudioSourceKind kind)
 }
 
 int AudioCapture::initWithDevices(int bufferBytes, std::unique_ptr<AudioCaptureDevice> capture,
-                                  std::unique_ptr<AudioRenderDevice> renderer)
+                                  std::unique_ptr<AudioRenderDevice> renderer, AudioSourceKind kind)
 {
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     if (!capture) return -1;
-    return initDevices(bufferBytes, std::move(capture), std::move(renderer));
+    int result = initDevices(bufferBytes, std::move(capture), std::move(renderer));
+    if (result == 0) kind_ = kind;
+    return result;
 }
 
 int AudioCapture::initDevices(int bufferBytes, std::unique_ptr<AudioCaptureDevice> capture,

@@ -28,9 +28,10 @@ public:
     // 0 or -1. Initialises once: a later call with the same kind keeps the first
     // buffer and format; another kind re-initialises with that kind's devices.
     int init(int bufferBytes, AudioSourceKind kind = AudioSourceKind::System);
-    // Re-initialises with the given devices (tests, or devices made elsewhere).
+    // Re-initialises with the given devices (tests, or devices made elsewhere),
+    // which then count as the devices of `kind`.
     int initWithDevices(int bufferBytes, std::unique_ptr<AudioCaptureDevice> capture,
-                        std::unique_ptr<AudioRenderDevice> renderer);
+                        std::unique_ptr<AudioRenderDevice> renderer, AudioSourceKind kind);
 
     int start();  // 0 or -1; empties the buffer
     int stop();   // 0, or -1 when not initialised

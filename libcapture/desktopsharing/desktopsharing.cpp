@@ -186,6 +186,12 @@ bool DesktopSharing::hasAudio() const
     return initialized_ && audioEnabled_;
 }
 
+std::shared_ptr<FrameSource> DesktopSharing::frameSource() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mixCapture_;
+}
+
 void DesktopSharing::audioInfo(int& channels, int& sampleRate) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -36,6 +36,9 @@ public:
     int outputWidth() const;
     int outputHeight() const;
     bool hasAudio() const;
+    // The frame source of the current cast (empty when idle); front ends and
+    // tests reach the test picture through it.
+    std::shared_ptr<FrameSource> frameSource() const;
     // Channels and sample rate of the audio stream: the audio capture's, or 2 and
     // 48000 when casting without audio; zeros before anything was initialised.
     void audioInfo(int& channels, int& sampleRate) const;
