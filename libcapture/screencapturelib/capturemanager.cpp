@@ -1,0 +1,127 @@
+#include "Comm/logging.h"
+#include "libcapture/screencapturelib/capturestate.h"
+
+namespace ScreenCaptureLib {
+namespace {
+
+// After an expected error the screen or window is left alone this long before
+// the threads are built again.
+constexpr std::chrono::seconds kRebuildDelay(1);
+
+template <typename Target, typename Body>
+std::thread launch(const std::shared_ptr<CaptureState>& state, Target target, Body body)
+{
+    return std::thread([state, target, body] {
+        ThreadEnd end = body(*state, target);
+        if (end == ThreadEnd::ExpectedError) {
+            LOG(INFO) << "Exiting Thread due to expected error";
+            state->raiseExpectedError();
+        } else if (end == ThreadEnd::UnexpectedError) {
+            LOG(INFO) << "Exiting Thread due to Unexpected error";
+        }
+    });
+}
+
+}  // namespace
+
+CaptureManager::CaptureManager(MonitorProvider monitors, FrameCallback onFrame)
+    : monitorProvider_(std::move(monitors)), state_(std::make_shared<CaptureState>())
+{
+    state_->onFrame = std::move(onFrame);
+}
+
+CaptureManager::CaptureManager(WindowProvider windows, FrameCallback onFrame)
+    : windowProvider_(std::move(windows)), state_(std::make_shared<CaptureState>())
+{
+    state_->onFrame = std::move(onFrame);
+}
+
+CaptureManager::~CaptureManager()
+{
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->shutdown = true;
+        state_->changed.notify_all();
+    }
+    if (supervisor_.joinable()) supervisor_.join();
+}
+
+void CaptureManager::start()
+{
+    if (!supervisor_.joinable()) supervisor_ = std::thread([this] { supervise(); });
+}
+
+void CaptureManager::pause()
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->paused = true;
+}
+
+void CaptureManager::resume()
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->paused = false;
+    state_->changed.notify_all();
+}
+
+bool CaptureManager::isPaused() const
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->paused;
+}
+
+void CaptureManager::setFrameChangeInterval(std::chrono::microseconds interval)
+{
+    state_->intervalMicroseconds = interval.count();
+}
+
+int CaptureManager::builds() const
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->builds;
+}
+
+void CaptureManager::buildThreads()
+{
+    if (monitorProvider_) {
+        for (const Monitor& monitor : monitorProvider_())
+            if (monitor.selected) threads_.push_back(launch(state_, monitor, runMonitorCapture));
+    } else if (windowProvider_) {
+        for (const WindowRecord& window : windowProvider_())
+            threads_.push_back(launch(state_, window, runWindowCapture));
+    }
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    ++state_->builds;
+}
+
+void CaptureManager::stopThreads()
+{
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->stopThreads = true;
+        state_->changed.notify_all();
+    }
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stopThreads = false;
+    state_->expectedError = false;
+}
+
+void CaptureManager::supervise()
+{
+    for (;;) {
+        buildThreads();
+        {
+            std::unique_lock<std::mutex> lock(state_->mutex);
+            state_->changed.wait(lock,
+                                 [this] { return state_->shutdown || state_->expectedError; });
+        }
+        stopThreads();
+        std::unique_lock<std::mutex> lock(state_->mutex);
+        if (state_->changed.wait_for(lock, kRebuildDelay, [this] { return state_->shutdown; }))
+            return;
+    }
+}
+
+}  // namespace ScreenCaptureLib

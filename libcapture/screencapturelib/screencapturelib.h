@@ -1,0 +1,69 @@
+// Our screen-capture library: monitors or program windows captured on their own
+// threads, a frame delivered whenever the picture changed.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "libcapture/desktopsharing/screencapture/windowrecord.h"
+#include "libcapture/screencapturelib/monitor.h"
+
+namespace ScreenCaptureLib {
+
+// A captured picture: 32-bit BGRA, rows packed (width * 4 bytes), top row
+// first, cursor drawn in. Nobody writes the buffer again while it is held.
+struct Frame {
+    std::shared_ptr<uint8_t> data;
+    int width = 0;
+    int height = 0;
+    int monitorIndex = -1;  // the monitor's list position; -1 for a window
+    uintptr_t window = 0;   // the window's handle; 0 for a monitor
+};
+
+using MonitorProvider = std::function<std::vector<Monitor>()>;
+using WindowProvider = std::function<std::vector<WindowRecord>()>;
+// Called on the capture threads, concurrently when several monitors are selected.
+using FrameCallback = std::function<void(const Frame&)>;
+
+struct CaptureState;
+
+// Runs one capture thread per selected monitor, or per listed window, built from
+// the provider. When a thread meets an expected error (window gone or resized,
+// monitor layout changed) every thread stops and, one second later, the
+// threads are built again from the provider. Destruction ends the threads.
+class CaptureManager {
+public:
+    CaptureManager(MonitorProvider monitors, FrameCallback onFrame);
+    CaptureManager(WindowProvider windows, FrameCallback onFrame);
+    ~CaptureManager();
+    CaptureManager(const CaptureManager&) = delete;
+    CaptureManager& operator=(const CaptureManager&) = delete;
+
+    void start();
+    void pause();
+    void resume();
+    bool isPaused() const;
+    // New frames come at most once per interval (default 100 ms).
+    void setFrameChangeInterval(std::chrono::microseconds interval);
+    // How often the capture threads were built (1 after start, +1 per rebuild).
+    int builds() const;
+
+private:
+    void supervise();
+    void buildThreads();
+    void stopThreads();
+
+    MonitorProvider monitorProvider_;
+    WindowProvider windowProvider_;
+    std::shared_ptr<CaptureState> state_;
+    std::thread supervisor_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace ScreenCaptureLib

@@ -1,0 +1,347 @@
+// The capture threads on X11: one connection each, frames driven by XDamage and
+// the pointer, grabbed through MIT-SHM where the server allows it.
+
+// The log header comes first: Qt must see its headers before Xlib's macros.
+#include <X11/Xlib.h>
+#include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <atomic>
+
+#include "Comm/logging.h"
+#include "libcapture/screencapturelib/capturestate.h"
+#include "libcapture/screencapturelib/x11cursor.h"
+#include "libcapture/screencapturelib/x11display.h"
+#include "libcapture/screencapturelib/x11errortrap.h"
+#include "libcapture/screencapturelib/x11grabber.h"
+#include "libcapture/screencapturelib/x11windowgeometry.h"
+
+namespace ScreenCaptureLib {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds kValidationPeriod(1);
+
+// What one thread captures and how it notices that its target changed.
+struct Target {
+    Drawable drawable = None;  // root window or composite pixmap
+    Rect area;                 // grabbed rectangle in drawable coordinates
+    int originX = 0;           // root coordinates of the grabbed rectangle
+    int originY = 0;
+    Window damaged = None;  // window whose damage we watch
+    Rect damageArea;        // in that window's coordinates
+    Visual* visual = nullptr;
+    int depth = 0;
+    // Window capture: the client, its top-level frame and the record's size.
+    Window client = None;
+    Window top = None;
+    Pixmap pixmap = None;
+    bool followsMoves = false;  // the screen area moves with the window
+};
+
+class CaptureLoop {
+public:
+    CaptureLoop(CaptureState& state, Display* display, Target target, Frame identity)
+        : state_(state), display_(display), target_(target), identity_(identity)
+    {
+    }
+
+    ThreadEnd run(const std::function<bool()>& stillValid);
+
+private:
+    // False: an expected error (layout changed, window gone or resized).
+    bool handleEvents();
+    bool damageTouchesArea();
+
+    CaptureState& state_;
+    Display* display_;
+    Target target_;
+    Frame identity_;
+    int damageEvent_ = 0;
+    int randrEvent_ = 0;
+    Damage damage_ = None;
+    XserverRegion region_ = None;
+    bool damaged_ = false;
+};
+
+bool CaptureLoop::handleEvents()
+{
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (damage_ && event.type == damageEvent_ + XDamageNotify) {
+            damaged_ = true;
+        } else if (randrEvent_ && event.type == randrEvent_ + RRScreenChangeNotify) {
+            XRRUpdateConfiguration(&event);
+            return false;
+        } else if (event.type == DestroyNotify || event.type == UnmapNotify) {
+            return false;
+        } else if (event.type == ConfigureNotify && event.xconfigure.window == target_.top) {
+            const XConfigureEvent& configure = event.xconfigure;
+            const int width = configure.width + 2 * configure.border_width;
+            const int height = configure.height + 2 * configure.border_width;
+            if (width != target_.area.width || height != target_.area.height) return false;
+            target_.originX = configure.x;
+            target_.originY = configure.y;
+            if (target_.followsMoves) {
+                target_.area.x = configure.x;
+                target_.area.y = configure.y;
+                target_.damageArea = target_.area;
+            }
+        }
+    }
+    return true;
+}
+
+bool CaptureLoop::damageTouchesArea()
+{
+    if (!damaged_) return false;
+    damaged_ = false;
+    XDamageSubtract(display_, damage_, None, region_);
+    int count = 0;
+    XRectangle* rectangles = XFixesFetchRegion(display_, region_, &count);
+    bool touches = false;
+    for (int i = 0; i < count && !touches; ++i)
+        touches = target_.damageArea.intersects(
+            {rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height});
+    if (rectangles) XFree(rectangles);
+    return touches;
+}
+
+ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
+{
+    Grabber grabber;
+    if (!grabber.init(display_, target_.visual, target_.depth, target_.area.width,
+                      target_.area.height))
+        return ThreadEnd::UnexpectedError;
+
+    int errorBase = 0;
+    if (XDamageQueryExtension(display_, &damageEvent_, &errorBase)) {
+        damage_ = XDamageCreate(display_, target_.damaged, XDamageReportNonEmpty);
+        region_ = XFixesCreateRegion(display_, nullptr, 0);
+    }
+    int fixesEvent = 0;
+    const bool haveCursor = XFixesQueryExtension(display_, &fixesEvent, &errorBase);
+    if (!target_.client) {
+        int randrError = 0;
+        if (XRRQueryExtension(display_, &randrEvent_, &randrError))
+            XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);
+        else
+            randrEvent_ = 0;
+    }
+
+    ThreadEnd end = ThreadEnd::Stopped;
+    CursorImage cursor, previousCursor;
+    bool force = true;
+    Clock::time_point nextTick = Clock::now();
+    Clock::time_point nextValidation = nextTick + kValidationPeriod;
+    while (!state_.stopping()) {
+        if (state_.waitWhilePaused()) {
+            force = true;
+            continue;
+        }
+        const auto interval = std::chrono::microseconds(
+            std::max<long long>(1000, state_.intervalMicroseconds.load()));
+        nextTick = std::max(nextTick + interval, Clock::now());
+        state_.sleepUntil(nextTick);
+        if (state_.stopping()) break;
+
+        if (!handleEvents()) {
+            end = ThreadEnd::ExpectedError;
+            break;
+        }
+        if (Clock::now() >= nextValidation) {
+            nextValidation = Clock::now() + kValidationPeriod;
+            if (!stillValid()) {
+                end = ThreadEnd::ExpectedError;
+                break;
+            }
+        }
+        bool changed = force || !damage_ || damageTouchesArea();
+        if (haveCursor && readCursor(display_, cursor)) {
+            const Rect view{target_.originX, target_.originY, target_.area.width,
+                            target_.area.height};
+            const bool moved = !previousCursor.valid || !(cursor.area == previousCursor.area) ||
+                               cursor.serial != previousCursor.serial;
+            if (moved && (view.intersects(cursor.area) ||
+                          (previousCursor.valid && view.intersects(previousCursor.area))))
+                changed = true;
+            std::swap(previousCursor, cursor);
+        } else {
+            previousCursor.valid = false;
+        }
+        if (!changed) continue;
+
+        std::shared_ptr<uint8_t> pixels =
+            grabber.grab(target_.drawable, target_.area.x, target_.area.y);
+        if (!pixels) {
+            end = stillValid() ? ThreadEnd::UnexpectedError : ThreadEnd::ExpectedError;
+            break;
+        }
+        drawCursor(previousCursor, pixels.get(), target_.area.width, target_.area.height,
+                   target_.originX, target_.originY);
+        Frame frame = identity_;
+        frame.data = std::move(pixels);
+        frame.width = target_.area.width;
+        frame.height = target_.area.height;
+        if (state_.onFrame) state_.onFrame(frame);
+        force = false;
+    }
+
+    grabber.shutdown();
+    ErrorTrap trap(display_);
+    if (region_) XFixesDestroyRegion(display_, region_);
+    if (damage_) XDamageDestroy(display_, damage_);
+    return end;
+}
+
+bool monitorStillThere(Display* display, const Monitor& monitor)
+{
+    for (const Monitor& current : getMonitors(display))
+        if (current.x == monitor.x && current.y == monitor.y && current.width == monitor.width &&
+            current.height == monitor.height)
+            return true;
+    return false;
+}
+
+void logWindowModeOnce(bool composite)
+{
+    static std::atomic<bool> logged{false};
+    if (logged.exchange(true)) return;
+    if (composite)
+        LOG(INFO) << "Window capture through Composite: the window's own content is captured "
+                     "even where other windows cover it";
+    else
+        LOG(INFO) << "No Composite extension: window capture takes the screen area, covering "
+                     "windows show";
+}
+
+bool haveComposite(Display* display)
+{
+    int event = 0, error = 0, major = 0, minor = 2;
+    return XCompositeQueryExtension(display, &event, &error) &&
+           XCompositeQueryVersion(display, &major, &minor) && (major > 0 || minor >= 2);
+}
+
+}  // namespace
+
+ThreadEnd runMonitorCapture(CaptureState& state, const Monitor& monitor)
+{
+    DisplayPtr display = openDisplay();
+    if (!display) return ThreadEnd::UnexpectedError;
+    Display* dpy = display.get();
+    const int screen = DefaultScreen(dpy);
+    const Rect screenRect{0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)};
+    const Rect area{monitor.x, monitor.y, monitor.width, monitor.height};
+    // A monitor that no longer fits the screen means the layout changed.
+    if (area.width <= 0 || area.height <= 0 || area.x < 0 || area.y < 0 ||
+        area.x + area.width > screenRect.width || area.y + area.height > screenRect.height)
+        return ThreadEnd::ExpectedError;
+
+    Target target;
+    target.drawable = target.damaged = DefaultRootWindow(dpy);
+    target.area = target.damageArea = area;
+    target.originX = area.x;
+    target.originY = area.y;
+    target.visual = DefaultVisual(dpy, screen);
+    target.depth = DefaultDepth(dpy, screen);
+    Frame identity;
+    identity.monitorIndex = monitor.index;
+    CaptureLoop loop(state, dpy, target, identity);
+    return loop.run([dpy, monitor] { return monitorStillThere(dpy, monitor); });
+}
+
+ThreadEnd runWindowCapture(CaptureState& state, const WindowRecord& window)
+{
+    DisplayPtr display = openDisplay();
+    if (!display) return ThreadEnd::UnexpectedError;
+    Display* dpy = display.get();
+    const Window client = static_cast<Window>(window.handle);
+    const Window root = DefaultRootWindow(dpy);
+
+    // The window as the record knows it; anything else is a rebuild.
+    Rect bounds;
+    if (!visibleBounds(dpy, client, bounds) || bounds.width != window.width ||
+        bounds.height != window.height)
+        return ThreadEnd::ExpectedError;
+    Target target;
+    target.client = client;
+    target.top = topLevelAncestor(dpy, client);
+    XWindowAttributes attributes{};
+    {
+        ErrorTrap trap(dpy);
+        if (target.top == None || !XGetWindowAttributes(dpy, target.top, &attributes) ||
+            trap.failed())
+            return ThreadEnd::ExpectedError;
+        XSelectInput(dpy, target.top, StructureNotifyMask);
+        if (client != target.top) XSelectInput(dpy, client, StructureNotifyMask);
+    }
+    if (attributes.map_state != IsViewable) return ThreadEnd::ExpectedError;  // minimised
+    const Rect frameRect{attributes.x, attributes.y, attributes.width + 2 * attributes.border_width,
+                         attributes.height + 2 * attributes.border_width};
+    target.originX = bounds.x;
+    target.originY = bounds.y;
+
+    // The frame's own pixmap holds the window's content whatever covers it.
+    const bool composite = haveComposite(dpy);
+    logWindowModeOnce(composite);
+    if (composite && frameRect == bounds) {
+        ErrorTrap trap(dpy);
+        XCompositeRedirectWindow(dpy, target.top, CompositeRedirectAutomatic);
+        target.pixmap = XCompositeNameWindowPixmap(dpy, target.top);
+        if (trap.failed()) target.pixmap = None;
+    }
+    if (target.pixmap != None) {
+        target.drawable = target.pixmap;
+        target.area = {0, 0, bounds.width, bounds.height};
+        target.damaged = target.top;
+        target.damageArea = {-attributes.border_width, -attributes.border_width, bounds.width,
+                             bounds.height};
+        target.visual = attributes.visual;
+        target.depth = attributes.depth;
+    } else {
+        // The screen area: clipped to the screen, it follows the window around.
+        const int screen = DefaultScreen(dpy);
+        const Rect screenRect{0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)};
+        if (!bounds.intersects(screenRect)) return ThreadEnd::ExpectedError;
+        target.drawable = target.damaged = root;
+        target.area = bounds;
+        target.followsMoves = frameRect == bounds;
+        if (target.area.x < 0 || target.area.y < 0 ||
+            target.area.x + target.area.width > screenRect.width ||
+            target.area.y + target.area.height > screenRect.height) {
+            // Partly off screen: grab only what is on it.
+            const int right = std::min(target.area.x + target.area.width, screenRect.width);
+            const int bottom = std::min(target.area.y + target.area.height, screenRect.height);
+            target.area.x = std::max(0, target.area.x);
+            target.area.y = std::max(0, target.area.y);
+            target.area.width = right - target.area.x;
+            target.area.height = bottom - target.area.y;
+            target.followsMoves = false;
+            target.originX = target.area.x;
+            target.originY = target.area.y;
+        }
+        target.damageArea = target.area;
+        target.visual = DefaultVisual(dpy, screen);
+        target.depth = DefaultDepth(dpy, screen);
+    }
+
+    Frame identity;
+    identity.window = window.handle;
+    CaptureLoop loop(state, dpy, target, identity);
+    ThreadEnd end = loop.run([dpy, client, window] {
+        Rect now;
+        return visibleBounds(dpy, client, now) && now.width == window.width &&
+               now.height == window.height;
+    });
+    if (target.pixmap != None) {
+        ErrorTrap trap(dpy);
+        XFreePixmap(dpy, target.pixmap);
+        XCompositeUnredirectWindow(dpy, target.top, CompositeRedirectAutomatic);
+    }
+    return end;
+}
+
+}  // namespace ScreenCaptureLib

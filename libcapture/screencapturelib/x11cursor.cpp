@@ -1,0 +1,55 @@
+#include "libcapture/screencapturelib/x11cursor.h"
+
+#include <X11/extensions/Xfixes.h>
+
+#include <algorithm>
+
+namespace ScreenCaptureLib {
+
+bool readCursor(Display* display, CursorImage& cursor)
+{
+    cursor.valid = false;
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return false;
+    cursor.area = {image->x - image->xhot, image->y - image->yhot, image->width, image->height};
+    cursor.serial = image->cursor_serial;
+    const size_t count = static_cast<size_t>(image->width) * image->height;
+    cursor.argb.resize(count);
+    // XFixes hands 32-bit pixels out in longs, whatever the size of long.
+    for (size_t i = 0; i < count; ++i) cursor.argb[i] = static_cast<uint32_t>(image->pixels[i]);
+    XFree(image);
+    cursor.valid = count > 0;
+    return cursor.valid;
+}
+
+void drawCursor(const CursorImage& cursor, uint8_t* frame, int width, int height, int originX,
+                int originY)
+{
+    if (!cursor.valid) return;
+    const int left = cursor.area.x - originX;
+    const int top = cursor.area.y - originY;
+    const int firstColumn = std::max(0, -left);
+    const int lastColumn = std::min(cursor.area.width, width - left);
+    const int firstRow = std::max(0, -top);
+    const int lastRow = std::min(cursor.area.height, height - top);
+    for (int row = firstRow; row < lastRow; ++row) {
+        const uint32_t* source = cursor.argb.data() + static_cast<size_t>(row) * cursor.area.width;
+        uint8_t* target = frame + (static_cast<size_t>(top + row) * width + left) * 4;
+        for (int column = firstColumn; column < lastColumn; ++column) {
+            const uint32_t pixel = source[column];
+            const uint32_t alpha = pixel >> 24;
+            if (alpha == 0) continue;
+            uint8_t* out = target + column * 4;
+            const uint32_t keep = 255 - alpha;
+            // Premultiplied: result = cursor + frame * (1 - alpha), clamped
+            // for images that break the premultiplication rule.
+            for (int channel = 0; channel < 3; ++channel) {
+                const uint32_t value =
+                    ((pixel >> (8 * channel)) & 0xFF) + (out[channel] * keep + 127) / 255;
+                out[channel] = static_cast<uint8_t>(std::min<uint32_t>(value, 255));
+            }
+        }
+    }
+}
+
+}  // namespace ScreenCaptureLib
