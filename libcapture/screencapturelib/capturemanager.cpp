@@ -24,6 +24,18 @@ std::thread launch(const std::shared_ptr<CaptureState>& state, Target target, Bo
 
 }  // namespace
 
+void logWindowCaptureMode(bool composite)
+{
+    static std::atomic<bool> logged{false};
+    if (logged.exchange(true)) return;
+    if (composite)
+        LOG(INFO) << "Window capture through Composite: the window's own content is captured "
+                     "even where other windows cover it";
+    else
+        LOG(INFO) << "No Composite extension: window capture takes the screen area, covering "
+                     "windows show";
+}
+
 CaptureManager::CaptureManager(MonitorProvider monitors, FrameCallback onFrame)
     : monitorProvider_(std::move(monitors)), state_(std::make_shared<CaptureState>())
 {

@@ -54,6 +54,9 @@ struct CaptureState {
     }
 };
 
+// Logs once per process how windows are captured.
+void logWindowCaptureMode(bool composite);
+
 // Thread bodies; they log why they end.
 ThreadEnd runMonitorCapture(CaptureState& state, const Monitor& monitor);
 ThreadEnd runWindowCapture(CaptureState& state, const WindowRecord& window);

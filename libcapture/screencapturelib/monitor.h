@@ -1,10 +1,11 @@
 // One monitor as the X server's RandR monitor list describes it.
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <string>
 #include <vector>
+
+// Xlib's Display, declared here so that users need not see Xlib's macros.
+typedef struct _XDisplay Display;
 
 namespace ScreenCaptureLib {
 

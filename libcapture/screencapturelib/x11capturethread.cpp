@@ -1,7 +1,6 @@
 // The capture threads on X11: one connection each, frames driven by XDamage and
 // the pointer, grabbed through MIT-SHM where the server allows it.
 
-// The log header comes first: Qt must see its headers before Xlib's macros.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
@@ -10,7 +9,6 @@
 
 #include <atomic>
 
-#include "Comm/logging.h"
 #include "libcapture/screencapturelib/capturestate.h"
 #include "libcapture/screencapturelib/x11cursor.h"
 #include "libcapture/screencapturelib/x11display.h"
@@ -206,18 +204,6 @@ bool monitorStillThere(Display* display, const Monitor& monitor)
     return false;
 }
 
-void logWindowModeOnce(bool composite)
-{
-    static std::atomic<bool> logged{false};
-    if (logged.exchange(true)) return;
-    if (composite)
-        LOG(INFO) << "Window capture through Composite: the window's own content is captured "
-                     "even where other windows cover it";
-    else
-        LOG(INFO) << "No Composite extension: window capture takes the screen area, covering "
-                     "windows show";
-}
-
 bool haveComposite(Display* display)
 {
     int event = 0, error = 0, major = 0, minor = 2;
@@ -286,7 +272,7 @@ ThreadEnd runWindowCapture(CaptureState& state, const WindowRecord& window)
 
     // The frame's own pixmap holds the window's content whatever covers it.
     const bool composite = haveComposite(dpy);
-    logWindowModeOnce(composite);
+    logWindowCaptureMode(composite);
     if (composite && frameRect == bounds) {
         ErrorTrap trap(dpy);
         XCompositeRedirectWindow(dpy, target.top, CompositeRedirectAutomatic);
