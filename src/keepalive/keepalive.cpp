@@ -91,7 +91,7 @@ void KeepAlive::sessionOpened()
     if (tcpServer_->listen(QHostAddress::Any, kEchoPort)) {
         qDebug() << "keepalive running on " << reportedAddress();
     } else {
-        LOG(INFO) << "Unable to start the server" << tcpServer_->errorString();
+        LOG(INFO) << "Unable to start the server: " << tcpServer_->errorString();
     }
 }
 
