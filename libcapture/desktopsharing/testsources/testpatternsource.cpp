@@ -145,6 +145,8 @@ int TestPatternSource::frameHeight() const
     return latestHeight_;
 }
 
+size_t TestPatternSource::bufferAllocations() const { return pool_->allocations(); }
+
 bool TestPatternSource::sourceSize(int& width, int& height) const
 {
     width = width_;

@@ -41,6 +41,8 @@ public:
     // A frozen source keeps its last picture, as a still screen does.
     void setFrozen(bool frozen) { frozen_ = frozen; }
     uint64_t framesProduced() const { return framesProduced_; }
+    // Frame buffers allocated so far; stays put in the steady state.
+    size_t bufferAllocations() const;
 
     // Draws picture number `frameNumber` into a BGRA buffer (stride width * 4).
     static void drawFrame(uint8_t* bgra, int width, int height, uint64_t frameNumber,
