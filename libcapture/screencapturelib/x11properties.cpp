@@ -37,9 +37,13 @@ std::vector<unsigned long> cardinalList(Display* display, Window window, const c
     if (!readProperty(display, window, internAtom(display, property), type, value) ||
         value.type != type || value.format != 32)
         return {};
-    // Xlib hands format-32 items out as longs, whatever the size of long.
-    const unsigned long* items = reinterpret_cast<const unsigned long*>(value.data);
-    return std::vector<unsigned long>(items, items + value.items);
+    // Xlib hands format-32 items out as longs, sign-extended: 0xFFFFFFFF
+    // ("all desktops") would otherwise read as ~0UL.
+    const long* items = reinterpret_cast<const long*>(value.data);
+    std::vector<unsigned long> out;
+    for (unsigned long i = 0; i < value.items; ++i)
+        out.push_back(static_cast<unsigned long>(items[i]) & 0xFFFFFFFFUL);
+    return out;
 }
 
 bool cardinal(Display* display, Window window, const char* property, unsigned long& out)
