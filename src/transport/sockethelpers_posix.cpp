@@ -2,10 +2,12 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "src/transport/sockethelpers.h"
@@ -57,18 +59,35 @@ TcpSocket connectTcp(const char* host, int port)
 
 int sendAll(TcpSocket socket, const uint8_t* data, size_t length, int& error, size_t* written)
 {
+    // Like a Winsock send with SO_SNDTIMEO: the whole call gets the send time-out,
+    // however the kernel splits the data. A blocking Linux send that times out after
+    // buffering part of the data reports only the part, and not reliably on time.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+    const int fd = static_cast<int>(socket);
     size_t done = 0;
     ssize_t last = 0;
     while (done < length) {
         // MSG_NOSIGNAL: a receiver that went away must give an error, not kill us.
-        last = send(static_cast<int>(socket), data + done, length - done, MSG_NOSIGNAL);
-        if (last < 0) {
-            if (errno == EINTR) continue;
+        last = send(fd, data + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (last >= 0) {
+            done += static_cast<size_t>(last);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
             error = errno;
             if (written) *written = done;
             return -1;
         }
-        done += static_cast<size_t>(last);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waitForRoom{fd, POLLOUT, 0};
+        if (left.count() <= 0 || poll(&waitForRoom, 1, static_cast<int>(left.count())) == 0) {
+            error = EAGAIN;
+            if (written) *written = done;
+            return -1;
+        }
     }
     if (written) *written = done;
     return static_cast<int>(last);
