@@ -3,7 +3,9 @@
 #include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "tests/audiodevices/audiotestsupport.h"
@@ -166,4 +168,36 @@ TEST(PulseLoopbackCapture, NoOutputDeviceFailsInitWithMessage)
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[PulseLoopbackCapture] Failed to get default sink.\n");
     EXPECT_EQ(capture.start(), -1);
+}
+
+TEST(PulseLoopbackCapture, FollowsARestartedServerAfterStopAndStart)
+{
+    const char* dir = std::getenv("VANTOR_PULSE_DIR");
+    ASSERT_NE(dir, nullptr) << "run under with-pulseaudio.sh";
+    PulseLoopbackCapture capture;
+    ASSERT_EQ(capture.init(), 0);
+    CaptureRecorder recorder;
+    capture.setCallback(recorder.callback());
+    ASSERT_EQ(capture.start(), 0);
+    ASSERT_TRUE(recorder.waitForFrames(960));
+
+    runCommand("pactl exit");
+    const std::string socket = std::string(dir) + "/native";
+    for (int i = 0; i < 500 && access(socket.c_str(), F_OK) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(access(socket.c_str(), F_OK), 0);
+    capture.stop();  // the stream is gone with the server; only must not hang
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(capture.start(), -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "[PulseLoopbackCapture] Failed to connect to the sound server.\n"),
+              std::string::npos);
+
+    ASSERT_EQ(std::system((std::string(START_PULSEAUDIO) + " " + dir).c_str()), 0);
+    recorder.clear();
+    ASSERT_EQ(capture.start(), 0);
+    EXPECT_EQ(capture.mixFormat()->sampleRate, 48000);
+    EXPECT_TRUE(recorder.waitForFrames(960));
+    EXPECT_EQ(capture.stop(), 0);
 }

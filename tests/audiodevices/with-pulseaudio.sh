@@ -1,24 +1,33 @@
 #!/bin/sh
-# Runs a command with a private PulseAudio daemon up (also as root, no D-Bus, no X11):
+# Runs a command with a private PulseAudio daemon up (also as root):
 #   with-pulseaudio.sh <command> [args...]
-# The daemon has one null sink "vantor_test" (s16le, 48000 Hz, stereo) set as the
-# default sink; the command gets PULSE_SERVER (and VANTOR_PULSE_DIR, the daemon's
-# private directory) in its environment. The daemon is stopped when the command
-# ends; the command's exit status is ours.
+# The daemon (see start-pulseaudio.sh) has one null sink "vantor_test" (s16le,
+# 48000 Hz, stereo) as the default sink. The command gets PULSE_SERVER and
+# VANTOR_PULSE_DIR (the daemon's private directory) in its environment. The
+# daemon is stopped when the command ends; the command's exit status is ours.
 set -u
 
 if [ $# -eq 0 ]; then
     echo "usage: $0 <command> [args...]" >&2
     exit 2
 fi
-
+here=$(cd "$(dirname "$0")" && pwd)
 dir=$(mktemp -d "${TMPDIR:-/tmp}/vantor-pulse.XXXXXX") || exit 1
-daemon=""
 
 cleanup() {
-    if [ -n "$daemon" ]; then
+    # The command may have restarted the daemon; stop whichever one runs now.
+    if [ -f "$dir/daemon.pid" ]; then
+        daemon=$(cat "$dir/daemon.pid")
         kill "$daemon" 2>/dev/null
-        wait "$daemon" 2>/dev/null
+        i=0
+        # Wait until it is gone or a zombie (its parent, start-pulseaudio.sh, has
+        # ended, so whoever adopted it reaps it in its own time).
+        while [ $i -lt 50 ]; do
+            state=$(cut -d' ' -f3 "/proc/$daemon/stat" 2>/dev/null)
+            [ -z "$state" ] || [ "$state" = Z ] && break
+            sleep 0.1
+            i=$((i + 1))
+        done
     fi
     rm -rf "$dir"
 }
@@ -26,42 +35,9 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# The daemon keeps its state, cookie and runtime files in the private directory.
-# Without DISPLAY and a session bus it does not try to reach X11 or D-Bus.
-# No CPU limit: on a loaded machine the daemon must not kill itself.
-env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
-    HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CONFIG_HOME="$dir/config" \
-    PULSE_RUNTIME_PATH="$dir" PULSE_STATE_PATH="$dir" \
-    pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 \
-        --use-pid-file=false --realtime=false --high-priority=false --no-cpu-limit=true \
-        --log-target=stderr --log-level=error \
-        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
-        -L "module-null-sink sink_name=vantor_test format=s16le rate=48000 channels=2" \
-        -L "module-always-sink" \
-        >"$dir/pulseaudio.log" 2>&1 &
-daemon=$!
+"$here/start-pulseaudio.sh" "$dir" || exit 1
 
 PULSE_SERVER="unix:$dir/native"
 VANTOR_PULSE_DIR="$dir"
 export PULSE_SERVER VANTOR_PULSE_DIR
-
-ready=""
-i=0
-while [ $i -lt 100 ]; do
-    if ! kill -0 "$daemon" 2>/dev/null; then
-        break
-    fi
-    if [ -S "$dir/native" ] && pactl info >/dev/null 2>&1; then
-        ready=yes
-        break
-    fi
-    sleep 0.1
-    i=$((i + 1))
-done
-if [ -z "$ready" ] || ! pactl set-default-sink vantor_test; then
-    echo "$0: PulseAudio did not start:" >&2
-    cat "$dir/pulseaudio.log" >&2
-    exit 1
-fi
-
 "$@"

@@ -136,6 +136,19 @@ int PulseConnection::connect()
     return 0;
 }
 
+bool PulseConnection::isConnected()
+{
+    if (!context_) return false;
+    PulseLoopLock lock(mainloop_);
+    return pa_context_get_state(context_) == PA_CONTEXT_READY;
+}
+
+int PulseConnection::reconnect()
+{
+    disconnect();
+    return connect();
+}
+
 int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
 {
     PulseLoopLock lock(mainloop_);

@@ -28,6 +28,10 @@ public:
     // Starts the loop thread and connects without autospawning a daemon.
     // 0, or -1 after printing why.
     int connect();
+    // False once the server has gone away (or before connect).
+    bool isConnected();
+    // Drops a dead connection and connects anew. 0, or -1 after printing why.
+    int reconnect();
     // Server info, then the default sink's info. 0, or -1 after printing why.
     int queryDefaultSink(PulseSinkInfo* sink);
 

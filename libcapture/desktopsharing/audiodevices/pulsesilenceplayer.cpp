@@ -44,6 +44,13 @@ int PulseSilencePlayer::start(AudioCallback fill)
     if (!initialized_) return -1;
     if (started_) return 0;  // the running stream keeps its callback
 
+    if (!connection_.isConnected()) {
+        // The server went away since init (restarted, or a new session): connect
+        // again and follow the default sink. The format stays the one reported
+        // at init; the server converts to it.
+        if (connection_.reconnect() < 0 || connection_.queryDefaultSink(&sink_) < 0) return -1;
+    }
+
     PulseLoopLock loop(connection_.mainloop());
     pa_channel_map* map =
         sink_.channelMap.channels == sampleSpec_.channels ? &sink_.channelMap : nullptr;
