@@ -32,6 +32,24 @@ DesktopSharing& DesktopSharing::instance()
     return sharing;
 }
 
+DesktopSharing::DesktopSharing()
+{
+    // Built before us, the singletons the loops use are destroyed after us, so
+    // at process exit our destructor stops the loops while they still exist.
+    H264Encoder::instance();
+    AACEncoder::instance();
+    AudioCapture::instance();
+}
+
+DesktopSharing::~DesktopSharing()
+{
+    // A process that ends mid-cast: the loops must not outlive us (a joinable
+    // thread would abort the process).
+    running_ = false;
+    for (auto* thread : {&videoThread_, &audioThread_})
+        if (*thread && (*thread)->joinable()) (*thread)->join();
+}
+
 void DesktopSharing::selectSources(VideoSourceKind video, AudioSourceKind audio)
 {
     std::lock_guard<std::mutex> lock(mutex_);

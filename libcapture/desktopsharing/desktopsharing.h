@@ -55,7 +55,8 @@ public:
     void pushAudio();
 
 private:
-    DesktopSharing() = default;
+    DesktopSharing();
+    ~DesktopSharing();
     uint32_t millisecondsSinceStart() const;
     void stopLocked();
     void recordEncodeTime(double ms);

@@ -270,3 +270,21 @@ TEST_F(DesktopSharingTest, EverySessionStartsAfreshAfterStop)
     EXPECT_NE(std::find(types.begin(), types.end(), 5), types.end()) << "a fresh encoder";
     EXPECT_LE(video.back().timestamp, uint32_t(sessionMs)) << "timestamps restart with every start";
 }
+
+TEST(DesktopSharingExit, AProcessMayEndInTheMiddleOfACast)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PacketRecorder recorder;
+            Capture::setVideoSource(VideoSourceKind::TestPicture);
+            Capture::setAudioSource(AudioSourceKind::TestTone);
+            Capture::setResolution(640);
+            Capture::init(&PacketRecorder::callback, &recorder, 0, WindowRecord{});
+            Capture::start();
+            while (recorder.packets(1).empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+}
