@@ -157,7 +157,10 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
                 break;
             }
         }
-        bool changed = force || !damage_ || damageTouchesArea();
+        // Damage is always taken, so that what a forced grab shows is not
+        // reported again as a change on the next tick.
+        const bool damageChanged = !damage_ || damageTouchesArea();
+        bool changed = force || damageChanged;
         if (haveCursor && readCursor(display_, cursor)) {
             const Rect view{target_.originX, target_.originY, target_.area.width,
                             target_.area.height};

@@ -1,0 +1,249 @@
+// Our capture library against a private two-monitor Xvfb: what it delivers must
+// be exactly what a client drew, with the cursor drawn in.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "libcapture/desktopsharing/screencapture/windowenumeration.h"
+#include "libcapture/screencapturelib/screencapturelib.h"
+#include "tests/screencapture/framecollector.h"
+#include "tests/screencapture/testdisplay.h"
+
+using namespace ScreenCaptureLib;
+
+namespace {
+
+constexpr unsigned long kBackground = 0x204060;
+constexpr unsigned long kMark = 0xC08010;
+
+std::vector<Monitor> selectIndex(std::vector<Monitor> monitors, size_t index)
+{
+    if (index < monitors.size()) monitors[index].selected = true;
+    return monitors;
+}
+
+// A frame's colour at (x, y), away from the cursor.
+bool frameHas(const Frame& frame, int x, int y, unsigned long rgb)
+{
+    return frame.data && x < frame.width && y < frame.height &&
+           rgbAt(frame.data.get(), frame.width, x, y) == rgb;
+}
+
+class CaptureLibTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(x.display, nullptr) << "no DISPLAY";
+        x.movePointer(5, 5);  // on the left monitor, out of the right one's way
+    }
+
+    // Covers the right monitor with a known picture.
+    Window paintRightMonitor()
+    {
+        Window window = x.createWindow(1920, 0, 1920, 1080, kBackground);
+        x.fill(window, 100, 200, 300, 40, kMark);
+        x.fill(window, 1920 - 16, 1080 - 8, 16, 8, 0xFFFFFF);  // bottom-right corner
+        return window;
+    }
+
+    TestDisplay x;
+    FrameCollector frames;
+};
+
+TEST_F(CaptureLibTest, MonitorListComesFromRandr)
+{
+    std::vector<Monitor> monitors = getMonitors();
+    ASSERT_EQ(monitors.size(), 2u);
+    EXPECT_EQ(monitors[0].x, 0);
+    EXPECT_EQ(monitors[0].width, 1920);
+    EXPECT_EQ(monitors[1].x, 1920);
+    EXPECT_EQ(monitors[1].y, 0);
+    EXPECT_EQ(monitors[1].width, 1920);
+    EXPECT_EQ(monitors[1].height, 1080);
+    EXPECT_FALSE(monitors[0].selected);
+    EXPECT_FALSE(monitors[1].selected);
+}
+
+TEST_F(CaptureLibTest, SelectedMonitorIsCapturedPixelExactWithTheCursorDrawnIn)
+{
+    Window window = paintRightMonitor();
+    CaptureManager manager([] { return selectIndex(getMonitors(), 1); }, frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+
+    ASSERT_TRUE(
+        frames.waitForFrame(0, [](const Frame& f) { return frameHas(f, 150, 220, kMark); }));
+    Frame frame = frames.last();
+    ASSERT_EQ(frame.width, 1920);
+    ASSERT_EQ(frame.height, 1080);
+    EXPECT_EQ(frame.monitorIndex, 1);
+    // Every pixel as drawn (the pointer is on the other monitor).
+    int wrong = 0;
+    for (int row = 0; row < 1080; ++row)
+        for (int column = 0; column < 1920; ++column) {
+            unsigned long expected = kBackground;
+            if (column >= 100 && column < 400 && row >= 200 && row < 240) expected = kMark;
+            if (column >= 1904 && row >= 1072) expected = 0xFFFFFF;
+            wrong += rgbAt(frame.data.get(), 1920, column, row) != expected;
+        }
+    EXPECT_EQ(wrong, 0);
+
+    // The pointer enters the monitor: the next frame shows the cursor image at
+    // the pointer, hot spot honoured.
+    XFixesCursorImage* cursor = XFixesGetCursorImage(x.display);
+    ASSERT_NE(cursor, nullptr) << "the server has no cursor image";
+    // The most opaque cursor pixel, blended over the background as
+    // premultiplied ARGB (Xlib hands the 32-bit pixels out sign-extended).
+    int opaqueX = 0, opaqueY = 0;
+    uint32_t opaque = 0;
+    for (int i = 0; i < cursor->width * cursor->height; ++i) {
+        const uint32_t pixel = static_cast<uint32_t>(cursor->pixels[i]);
+        if ((pixel >> 24) > (opaque >> 24)) {
+            opaque = pixel;
+            opaqueX = i % cursor->width;
+            opaqueY = i / cursor->width;
+        }
+    }
+    ASSERT_GT(opaque >> 24, 0u) << "cursor image is fully transparent";
+    unsigned long cursorRgb = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t over = (kBackground >> shift) & 0xFF;
+        cursorRgb |= static_cast<unsigned long>(((opaque >> shift) & 0xFF) +
+                                                over * (255 - (opaque >> 24)) / 255)
+                     << shift;
+    }
+    const int pointerX = 1000, pointerY = 600;  // in the monitor
+    const int sampleX = pointerX + opaqueX - cursor->xhot;
+    const int sampleY = pointerY + opaqueY - cursor->yhot;
+    XFree(cursor);
+    EXPECT_TRUE(frameHas(frame, sampleX, sampleY, kBackground));
+    int seen = frames.count();
+    x.movePointer(1920 + pointerX, pointerY);
+    EXPECT_TRUE(frames.waitForFrame(
+        seen, [&](const Frame& f) { return frameHas(f, sampleX, sampleY, cursorRgb); }));
+
+    // Leaving again clears it.
+    seen = frames.count();
+    x.movePointer(5, 5);
+    EXPECT_TRUE(frames.waitForFrame(
+        seen, [&](const Frame& f) { return frameHas(f, sampleX, sampleY, kBackground); }));
+    XDestroyWindow(x.display, window);
+}
+
+TEST_F(CaptureLibTest, UnchangedScreenYieldsNoNewFrameAndPauseResumeKeepsTheCapture)
+{
+    Window window = paintRightMonitor();
+    CaptureManager manager([] { return selectIndex(getMonitors(), 1); }, frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+    ASSERT_TRUE(
+        frames.waitForFrame(0, [](const Frame& f) { return frameHas(f, 150, 220, kMark); }));
+
+    // Nothing changes: no frame in the time of many intervals.
+    int seen = frames.count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(frames.count(), seen);
+
+    // A change on the other monitor is not ours either.
+    Window left = x.createWindow(0, 0, 300, 300, 0x00FF00);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(frames.count(), seen);
+
+    // Paused: drawing delivers nothing; resumed: the drawing comes through.
+    manager.pause();
+    EXPECT_TRUE(manager.isPaused());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    seen = frames.count();
+    x.fill(window, 500, 500, 50, 50, 0xFF0000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(frames.count(), seen);
+    manager.resume();
+    EXPECT_TRUE(
+        frames.waitForFrame(seen, [](const Frame& f) { return frameHas(f, 520, 520, 0xFF0000); }));
+    EXPECT_EQ(manager.builds(), 1);
+    XDestroyWindow(x.display, left);
+    XDestroyWindow(x.display, window);
+}
+
+class WindowCaptureTest : public CaptureLibTest {
+protected:
+    // A reparenting manager's frame (red, 20 px title, 4 px borders) around a
+    // green client.
+    void createFramedWindow(int width, int height)
+    {
+        frame = x.createWindow(200, 150, width + 8, height + 24, 0xFF0000);
+        client = x.createWindow(4, 20, width, height, 0x00FF00, frame);
+        x.setCardinals(client, "WM_STATE", x.atom("WM_STATE"), {1, 0});
+        x.fill(client, 10, 10, 20, 20, 0x0000FF);
+    }
+
+    WindowProvider provider()
+    {
+        Window target = client;
+        return [target] { return findWindow(target); };
+    }
+
+    Window frame = 0;
+    Window client = 0;
+};
+
+TEST_F(WindowCaptureTest, WindowIsCapturedAtItsVisibleBoundsEvenWhenCovered)
+{
+    createFramedWindow(400, 300);
+    // Another window covers most of it.
+    Window cover = x.createWindow(250, 200, 500, 400, 0xFFFF00);
+    CaptureManager manager(provider(), frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+
+    ASSERT_TRUE(frames.waitForFrame(0));
+    Frame f = frames.last();
+    EXPECT_EQ(f.window, client);
+    ASSERT_EQ(f.width, 408);
+    ASSERT_EQ(f.height, 324);
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 1, 1), 0xFF0000u);     // frame
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 200, 10), 0xFF0000u);  // title bar
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 4 + 15, 20 + 15), 0x0000FFu);
+    // Under the cover: the window's own content.
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 300, 200), 0x00FF00u);
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 407, 323), 0xFF0000u);
+
+    // Drawing into the covered part comes through as well.
+    int seen = frames.count();
+    x.fill(client, 300, 200, 30, 30, 0xFF00FF);
+    EXPECT_TRUE(frames.waitForFrame(seen, [](const Frame& frame) {
+        return rgbAt(frame.data.get(), frame.width, 4 + 310, 20 + 210) == 0xFF00FF;
+    }));
+    XDestroyWindow(x.display, cover);
+}
+
+TEST_F(WindowCaptureTest, ResizedWindowIsCapturedAgainAtItsNewSizeAndClosedWindowEndsCapture)
+{
+    createFramedWindow(400, 300);
+    CaptureManager manager(provider(), frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+    ASSERT_TRUE(frames.waitForFrame(0));
+    EXPECT_EQ(frames.last().width, 408);
+
+    // The manager resizes its frame around a resized client.
+    XResizeWindow(x.display, client, 600, 200);
+    XResizeWindow(x.display, frame, 608, 224);
+    x.fill(client, 0, 0, 600, 200, 0x00FF00);
+    int seen = frames.count();
+    ASSERT_TRUE(frames.waitForFrame(
+        seen, [](const Frame& f) { return f.width == 608 && f.height == 224; },
+        std::chrono::milliseconds(8000)));
+    EXPECT_GE(manager.builds(), 2);
+
+    // Closed: the capture stops delivering; nothing crashes.
+    XDestroyWindow(x.display, frame);
+    x.sync();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    seen = frames.count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(frames.count(), seen);
+    EXPECT_EQ(frames.last().width, 608);
+}
+
+}  // namespace
