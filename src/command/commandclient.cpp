@@ -70,19 +70,13 @@ void CommandClient::readMsg()
 {
     while (socket_ && socket_->isOpen()) {
         if (!socket_->canReadLine()) {
-            if (socket_->bytesAvailable() > kMaxLineBytes) {
-                LOG(INFO) << "answer line longer than " << kMaxLineBytes
-                          << " bytes, closing the command connection to " << host_;
-                socket_->close();
-            }
+            if (socket_->bytesAvailable() > kMaxLineBytes) closeOverlongLine();
             return;
         }
         // Read one byte past the limit so that an over-long line shows itself.
         const QByteArray raw = socket_->readLine(kMaxLineBytes + 2);
         if (!raw.endsWith('\n')) {
-            LOG(INFO) << "answer line longer than " << kMaxLineBytes
-                      << " bytes, closing the command connection to " << host_;
-            socket_->close();
+            closeOverlongLine();
             return;
         }
         const QString line = QString::fromUtf8(raw);
@@ -96,6 +90,13 @@ void CommandClient::readMsg()
             return;
         }
     }
+}
+
+void CommandClient::closeOverlongLine()
+{
+    LOG(INFO) << "answer line longer than " << kMaxLineBytes
+              << " bytes, closing the command connection to " << host_;
+    socket_->close();
 }
 
 bool CommandClient::dispatchLine(const QString& line)

@@ -40,6 +40,7 @@ private slots:
 private:
     // Acts on one answer line; false when the connection is to be closed.
     bool dispatchLine(const QString& line);
+    void closeOverlongLine();
 
     QString host_;
     QTcpSocket* socket_ = nullptr;

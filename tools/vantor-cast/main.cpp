@@ -10,7 +10,8 @@
 
 namespace {
 
-// To add a subcommand: write its file and list it here.
+// To add a subcommand: write its file (defining a Subcommand), declare it in
+// subcommand.h and list it here.
 const Subcommand* const kSubcommands[] = {
     &kListCommand,
     &kAskCommand,
