@@ -193,6 +193,10 @@ void Recorder::write(const Pending& packet)
     int64_t& last = packet.video ? lastVideoDts_ : lastAudioDts_;
     int64_t ts = std::max<int64_t>(0, int64_t(packet.timestamp) - timestampBase_);
     if (ts <= last) ts = last + 1;
+    // The frame length is not on the wire; the last interval stands in for it, so an
+    // MP4's final sample keeps a duration and is not cut off.
+    int64_t& interval = packet.video ? lastVideoInterval_ : lastAudioInterval_;
+    if (last >= 0) interval = ts - last;
     last = ts;
 
     AVPacket* avPacket = av_packet_alloc();
@@ -207,6 +211,8 @@ void Recorder::write(const Pending& packet)
     if (packet.key) avPacket->flags |= AV_PKT_FLAG_KEY;
     if (!packet.video && audioInfo_.sampleRate > 0)
         avPacket->duration = 1024 * 1000 / audioInfo_.sampleRate;
+    else
+        avPacket->duration = interval;
     av_packet_rescale_ts(avPacket, kMillisecond, stream->time_base);
     const int rc = av_interleaved_write_frame(format_, avPacket);
     av_packet_free(&avPacket);

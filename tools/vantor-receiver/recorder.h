@@ -69,6 +69,7 @@ private:
     std::deque<Pending> pending_;
     int64_t timestampBase_ = 0;
     int64_t lastVideoDts_ = -1, lastAudioDts_ = -1;
+    int64_t lastVideoInterval_ = 0, lastAudioInterval_ = 0;
     int64_t videoWritten_ = 0, audioWritten_ = 0;
 };
 
