@@ -196,6 +196,7 @@ void Sender::closeAudioChannel()
 void Sender::disconnected()
 {
     stop_ = true;
+    stats_->finished = true;
     emit sigDisconnected(host_);
     qDebug().noquote() << host_ << "sender disconnected...";
 }

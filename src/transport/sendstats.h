@@ -7,6 +7,7 @@
 
 struct SendStats {
     std::atomic<bool> connected{false};     // both media channels were opened
+    std::atomic<bool> finished{false};      // the Sender has ended
     std::atomic<uint64_t> videoPackets{0};  // written completely
     std::atomic<uint64_t> audioPackets{0};
     std::atomic<uint64_t> bytes{0};         // wire bytes, headers included
