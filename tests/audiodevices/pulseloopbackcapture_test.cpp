@@ -18,10 +18,24 @@ int recordStreams()
                                 "application.name = \"Vantor loopback capture\"");
 }
 
+// Puts the daemon's sinks back as with-pulseaudio.sh made them, so that the
+// cases also pass when they share one daemon.
+struct TestSinkRestorer {
+    ~TestSinkRestorer()
+    {
+        runCommand(
+            "pactl list short sinks | grep -q vantor_test || pactl load-module module-null-sink "
+            "sink_name=vantor_test format=s16le rate=48000 channels=2; "
+            "pactl list short modules | grep -q module-always-sink || "
+            "pactl load-module module-always-sink; pactl set-default-sink vantor_test");
+    }
+};
+
 }  // namespace
 
 TEST(PulseLoopbackCapture, ReportsSixteenBitAtTheSinksRateAndChannelsAndInitsOnce)
 {
+    TestSinkRestorer restorer;
     PulseLoopbackCapture capture;
     ASSERT_EQ(capture.init(), 0);
     const AudioFormat* format = capture.mixFormat();
@@ -129,6 +143,7 @@ TEST(PulseLoopbackCapture, ReplacedCallbackTakesOverWhileRunning)
 
 TEST(PulseLoopbackCapture, FloatSinkStillYieldsSixteenBitPacketsAtItsRateAndChannels)
 {
+    TestSinkRestorer restorer;
     ASSERT_FALSE(runCommand("pactl load-module module-null-sink sink_name=vantor_float "
                             "format=float32le rate=44100 channels=1 && "
                             "pactl set-default-sink vantor_float")
@@ -158,6 +173,7 @@ TEST(PulseLoopbackCapture, FloatSinkStillYieldsSixteenBitPacketsAtItsRateAndChan
 
 TEST(PulseLoopbackCapture, NoOutputDeviceFailsInitWithMessage)
 {
+    TestSinkRestorer restorer;
     // The fallback sink first, or the server would put one back at once.
     ASSERT_FALSE(runCommand("pactl unload-module module-always-sink && "
                             "pactl unload-module module-null-sink && echo done")

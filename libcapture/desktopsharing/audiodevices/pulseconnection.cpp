@@ -143,16 +143,28 @@ bool PulseConnection::isConnected()
     return pa_context_get_state(context_) == PA_CONTEXT_READY;
 }
 
-int PulseConnection::reconnect()
+int PulseConnection::reconnectToDefaultSink(PulseSinkInfo* sink)
 {
     disconnect();
-    return connect();
+    if (connect() < 0) return -1;
+    return queryDefaultSink(sink);
+}
+
+bool PulseConnection::waitForStream(pa_stream* stream)
+{
+    waitUntil(
+        [stream] {
+            const pa_stream_state_t state = pa_stream_get_state(stream);
+            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+        },
+        kServerTimeoutUsec);
+    return pa_stream_get_state(stream) == PA_STREAM_READY;
 }
 
 int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
 {
     PulseLoopLock lock(mainloop_);
-    ServerReply server{this};
+    ServerReply server{this, false, {}};
     pa_operation* op = pa_context_get_server_info(context_, onServerInfo, &server);
     const bool answered = op && waitUntil([&] { return server.done; }, kServerTimeoutUsec);
     finish(op);

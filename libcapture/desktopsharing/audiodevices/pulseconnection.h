@@ -30,8 +30,9 @@ public:
     int connect();
     // False once the server has gone away (or before connect).
     bool isConnected();
-    // Drops a dead connection and connects anew. 0, or -1 after printing why.
-    int reconnect();
+    // Drops a dead connection, connects anew and looks the default sink up
+    // again. 0, or -1 after printing why.
+    int reconnectToDefaultSink(PulseSinkInfo* sink);
     // Server info, then the default sink's info. 0, or -1 after printing why.
     int queryDefaultSink(PulseSinkInfo* sink);
 
@@ -41,6 +42,10 @@ public:
 
     // With the loop locked: waits until done() holds or timeoutUsec passes;
     // returns done(). Callbacks that change what done() reads call signal().
+    // With the loop locked: waits until a connecting stream is ready (true) or
+    // has failed or the wait timed out (false). The stream's state callback
+    // must call signal().
+    bool waitForStream(pa_stream* stream);
     bool waitUntil(const std::function<bool()>& done, pa_usec_t timeoutUsec);
     void signal();
 

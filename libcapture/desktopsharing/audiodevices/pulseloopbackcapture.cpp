@@ -54,21 +54,30 @@ int PulseLoopbackCapture::start()
     if (!initialized_) return -1;
     if (started_) return 0;
 
-    if (!connection_.isConnected()) {
-        // The server went away since init (restarted, or a new session): connect
-        // again and follow the default sink. The format stays the one reported
-        // at init; the server converts to it.
-        if (connection_.reconnect() < 0 || connection_.queryDefaultSink(&sink_) < 0) return -1;
+    // The server may have gone away since init (restarted, or a new session):
+    // then connect again and follow the default sink. The format stays the one
+    // reported at init; the server converts to it.
+    if (!connection_.isConnected() && connection_.reconnectToDefaultSink(&sink_) < 0) return -1;
+    const char* failure = openStream();
+    if (failure && !connection_.isConnected()) {  // it went away just now
+        if (connection_.reconnectToDefaultSink(&sink_) < 0) return -1;
+        failure = openStream();
     }
+    if (failure) {
+        report(failure);
+        return -1;
+    }
+    started_ = true;
+    return 0;
+}
 
+const char* PulseLoopbackCapture::openStream()
+{
     PulseLoopLock loop(connection_.mainloop());
     pa_channel_map* map =
         sink_.channelMap.channels == sampleSpec_.channels ? &sink_.channelMap : nullptr;
     stream_ = pa_stream_new(connection_.context(), "System audio loopback", &sampleSpec_, map);
-    if (!stream_) {
-        report("Failed to create stream.");
-        return -1;
-    }
+    if (!stream_) return "Failed to create stream.";
     pendingBytes_ = 0;
     streamWasReady_ = false;
     pa_stream_set_state_callback(stream_, onStreamState, this);
@@ -77,22 +86,13 @@ int PulseLoopbackCapture::start()
     pa_buffer_attr attr;
     std::memset(&attr, 0xff, sizeof attr);  // -1: the server's choice
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleSpec_));
-    const bool connected = pa_stream_connect_record(stream_, sink_.monitorSource.c_str(), &attr,
-                                                    PA_STREAM_ADJUST_LATENCY) >= 0 &&
-                           connection_.waitUntil(
-                               [this] {
-                                   const pa_stream_state_t s = pa_stream_get_state(stream_);
-                                   return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
-                               },
-                               PulseConnection::kServerTimeoutUsec) &&
-                           pa_stream_get_state(stream_) == PA_STREAM_READY;
-    if (!connected) {
-        report("Failed to start stream.");
+    if (pa_stream_connect_record(stream_, sink_.monitorSource.c_str(), &attr,
+                                 PA_STREAM_ADJUST_LATENCY) < 0 ||
+        !connection_.waitForStream(stream_)) {
         releaseStream();
-        return -1;
+        return "Failed to start stream.";
     }
-    started_ = true;
-    return 0;
+    return nullptr;
 }
 
 int PulseLoopbackCapture::stop()

@@ -28,6 +28,9 @@ private:
     static void onStreamState(pa_stream* stream, void* userdata);
     void readAvailable(pa_stream* stream);
     void deliver(const uint8_t* data, size_t bytes);  // nullptr: a hole, delivered as zeros
+    // With the state lock held: creates and connects the stream; nullptr, or
+    // the failure message (the stream is released then).
+    const char* openStream();
     void releaseStream();
 
     std::mutex stateMutex_;  // init, start, stop

@@ -25,6 +25,9 @@ private:
     static void onWrite(pa_stream* stream, size_t bytes, void* userdata);
     static void onStreamState(pa_stream* stream, void* userdata);
     void fill(pa_stream* stream, size_t bytes);
+    // With the state lock held: creates and connects the stream; nullptr, or
+    // the failure message (the stream is released then).
+    const char* openStream(const AudioCallback& fill);
     void releaseStream();
 
     std::mutex stateMutex_;  // init, start, stop
