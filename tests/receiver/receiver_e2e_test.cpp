@@ -125,6 +125,24 @@ TEST_F(ReceiverProgram, AnswersTheCastRequestAsConfigured)
     }
 }
 
+TEST_F(ReceiverProgram, AsksOnStandardInputWhenToldTo)
+{
+    ASSERT_TRUE(receiver_.start(receiverArguments({"--answer", "ask", "--answer-delay-ms", "50"})));
+    CastRequest refused;
+    refused.socket = connectFrom("127.0.0.1", kCommandPort);
+    ASSERT_TRUE(refused.socket);
+    refused.socket->write("connect#:##:#test-sender\n");
+    refused.socket->waitForBytesWritten(5000);
+    ASSERT_TRUE(receiver_.waitForError("Accept a cast from 127.0.0.1? [y/n]"));
+    receiver_.writeInput("maybe\nn\n");
+    ASSERT_TRUE(refused.socket->waitForReadyRead(10000));
+    EXPECT_EQ(refused.socket->readLine(), "refuse\n");
+
+    receiver_.writeInput("y\n");  // typed ahead of the next question
+    EXPECT_EQ(askToCast("127.0.0.1").answer, "accept\n");
+    EXPECT_EQ(receiver_.terminate(), 0);
+}
+
 TEST_F(ReceiverProgram, ClosesACommandConnectionThatSendsAnEndlessLine)
 {
     ASSERT_TRUE(receiver_.start(receiverArguments({"--answer", "accept"})));
@@ -209,6 +227,26 @@ TEST_F(ReceiverProgram, CountsARealStreamAndRecordsEachCastToItsOwnFile)
     const MediaFileCounts second = inspectMediaFile(dir_.filePath("out-2.mkv").toStdString());
     ASSERT_TRUE(second.opened);
     EXPECT_EQ(second.decodedVideoFrames, 4);
+}
+
+TEST_F(ReceiverProgram, SigtermDuringACastFinishesTheRecording)
+{
+    const QString record = dir_.filePath("interrupted.mp4");
+    ASSERT_TRUE(receiver_.start(receiverArguments({"--answer", "accept", "--record", record})));
+    auto videoSocket = connectFrom("127.0.0.1", kVideoPort);
+    auto audioSocket = connectFrom("127.0.0.1", kAudioPort);
+    ASSERT_TRUE(videoSocket && audioSocket);
+    sendAll(*audioSocket, audioWire());
+    sendAll(*videoSocket, videoWire(6));
+    ASSERT_FALSE(receiver_.waitForLine("status ").isEmpty());
+    EXPECT_EQ(receiver_.terminate(), 0);
+    const QMap<QString, QString> fields = fieldsOf(receiver_.waitForLine("cast-summary "));
+    EXPECT_EQ(fields["video_frames"], "6");
+    EXPECT_EQ(fields["recording"], "ok");
+    const MediaFileCounts counts = inspectMediaFile(record.toStdString());
+    ASSERT_TRUE(counts.opened);
+    EXPECT_EQ(counts.decodedVideoFrames, 6);
+    EXPECT_EQ(counts.audioPackets, int(stream_.audio.size()));
 }
 
 TEST_F(ReceiverProgram, CorruptLengthEndsTheChannelAndTheRecordingKeepsWhatCameBefore)

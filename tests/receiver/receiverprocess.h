@@ -17,6 +17,11 @@ public:
     int terminate();
     int waitForExit(int timeoutMs = 20000);
     QString standardError();
+    void writeInput(const QByteArray& bytes)
+    {
+        process_.write(bytes);
+        process_.waitForBytesWritten(5000);
+    }
     // Waits until standard error contains text.
     bool waitForError(const QString& text, int timeoutMs = 20000);
     QStringList lines() const { return lines_; }

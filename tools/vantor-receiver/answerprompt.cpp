@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QTimer>
 #include <cstdio>
 
 namespace vantor::receiver {
@@ -32,6 +33,8 @@ void AnswerPrompt::showNext()
     std::fprintf(stderr, "%s [y/n] ", qPrintable(requests_.head().question));
     std::fflush(stderr);
     notifier_.setEnabled(true);
+    // An answer typed ahead may already be waiting.
+    if (line_.contains('\n')) QTimer::singleShot(0, this, &AnswerPrompt::takeAnswers);
 }
 
 void AnswerPrompt::readAnswer()
@@ -46,6 +49,11 @@ void AnswerPrompt::readAnswer()
     }
     line_.append(buffer, int(got));
     if (line_.size() > 4096) line_ = line_.right(4096);  // a runaway line is not an answer
+    takeAnswers();
+}
+
+void AnswerPrompt::takeAnswers()
+{
     int end;
     while ((end = line_.indexOf('\n')) >= 0 && !requests_.isEmpty()) {
         const QByteArray answer = line_.left(end).trimmed().toLower();

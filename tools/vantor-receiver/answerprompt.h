@@ -20,6 +20,7 @@ public:
 
 private slots:
     void readAnswer();
+    void takeAnswers();
 
 private:
     void showNext();

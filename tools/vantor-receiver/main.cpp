@@ -1,4 +1,6 @@
 // vantor-receiver: a companion receiver for Linux and the peer of our end-to-end tests.
+#include <signal.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -21,6 +23,8 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     if (!parseReceiverOptions(app.arguments(), &options, &exitCode)) return exitCode;
 
+    // A reader of our output that goes away must not kill a running cast.
+    ::signal(SIGPIPE, SIG_IGN);
     SignalWatcher signalWatcher;
     if (!signalWatcher.install()) std::fputs("vantor-receiver: no signal handling\n", stderr);
 
