@@ -2,6 +2,8 @@
 // be exactly what a client drew, with the cursor drawn in.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
@@ -162,6 +164,35 @@ TEST_F(CaptureLibTest, UnchangedScreenYieldsNoNewFrameAndPauseResumeKeepsTheCapt
         frames.waitForFrame(seen, [](const Frame& f) { return frameHas(f, 520, 520, 0xFF0000); }));
     EXPECT_EQ(manager.builds(), 1);
     XDestroyWindow(x.display, left);
+    XDestroyWindow(x.display, window);
+}
+
+// Redefines the right monitor the way the wrapper script made it.
+bool setRightMonitor(int width, int height)
+{
+    // The server refuses to redefine a monitor in place: delete, then add.
+    const std::string command =
+        "xrandr --delmonitor RIGHT >/dev/null && xrandr --setmonitor RIGHT " +
+        std::to_string(width) + "/508x" + std::to_string(height) + "/286+1920+0 none >/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST_F(CaptureLibTest, ChangedMonitorLayoutRebuildsTheCapture)
+{
+    Window window = paintRightMonitor();
+    CaptureManager manager([] { return selectIndex(getMonitors(), 1); }, frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+    ASSERT_TRUE(frames.waitForFrame(0, [](const Frame& f) { return f.width == 1920; }));
+
+    ASSERT_TRUE(setRightMonitor(1280, 720));
+    const bool rebuilt = frames.waitForFrame(
+        frames.count(), [](const Frame& f) { return f.width == 1280 && f.height == 720; },
+        std::chrono::milliseconds(8000));
+    EXPECT_TRUE(setRightMonitor(1920, 1080));
+    EXPECT_TRUE(rebuilt);
+    EXPECT_GE(manager.builds(), 2);
+    EXPECT_EQ(rgbAt(frames.last().data.get(), 1280, 150, 220), kMark);
     XDestroyWindow(x.display, window);
 }
 
