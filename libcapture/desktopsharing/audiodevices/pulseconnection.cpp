@@ -136,6 +136,12 @@ int PulseConnection::connect()
     return 0;
 }
 
+bool PulseConnection::contextAlive() const
+{
+    // A reply never comes once the connection is lost; the state callback wakes us.
+    return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_));
+}
+
 bool PulseConnection::isConnected()
 {
     if (!context_) return false;
@@ -166,7 +172,9 @@ int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
     PulseLoopLock lock(mainloop_);
     ServerReply server{this, false, {}};
     pa_operation* op = pa_context_get_server_info(context_, onServerInfo, &server);
-    const bool answered = op && waitUntil([&] { return server.done; }, kServerTimeoutUsec);
+    const bool answered =
+        op && waitUntil([&] { return server.done || !contextAlive(); }, kServerTimeoutUsec) &&
+        server.done;
     finish(op);
     if (!answered || server.defaultSink.empty()) {
         fail("Failed to get default sink.");
@@ -175,7 +183,9 @@ int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
 
     SinkReply reply{this, false, false, sink};
     op = pa_context_get_sink_info_by_name(context_, server.defaultSink.c_str(), onSinkInfo, &reply);
-    const bool listed = op && waitUntil([&] { return reply.done; }, kServerTimeoutUsec);
+    const bool listed =
+        op && waitUntil([&] { return reply.done || !contextAlive(); }, kServerTimeoutUsec) &&
+        reply.done;
     finish(op);
     if (!listed || !reply.found || sink->monitorSource.empty() ||
         !pa_sample_spec_valid(&sink->sampleSpec)) {

@@ -54,6 +54,7 @@ public:
 
 private:
     void disconnect();
+    bool contextAlive() const;  // loop locked
     void fail(const char* what) const;
 
     const char* logPrefix_;
