@@ -79,16 +79,23 @@ TEST(TestPatternSource, DeliversNewFramesInItsOwnSizeAndOnlyNewOnes)
     int64_t previous = decodeFrameNumber(latest.get(), fw, fh, fw * 4, 4);
     int newFrames = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (newFrames < 10 && std::chrono::steady_clock::now() < deadline) {
+    std::vector<uint8_t> background = TestPatternSource::makeBackground(640, 360);
+    std::vector<uint8_t> expected(background.size());
+    while (newFrames < 20 && std::chrono::steady_clock::now() < deadline) {
         if (source.getFrame(latest, size, fw, fh) == 0) {
             int64_t number = decodeFrameNumber(latest.get(), fw, fh, fw * 4, 4);
             EXPECT_GT(number, previous);
+            // Pooled buffers are redrawn only where the picture moves: the
+            // result must equal a picture drawn from scratch.
+            TestPatternSource::drawFrame(expected.data(), fw, fh, number, background);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), latest.get()))
+                << "frame " << number;
             previous = number;
             ++newFrames;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    EXPECT_EQ(newFrames, 10);
+    EXPECT_EQ(newFrames, 20);
     // The consumer holds one frame at a time: the pool serves the rest.
     EXPECT_LE(source.bufferAllocations(), 4u);
     EXPECT_EQ(source.stop(), 0);

@@ -79,21 +79,70 @@ std::vector<uint8_t> TestPatternSource::makeBackground(int width, int height)
     return picture;
 }
 
+namespace {
+
+// Where the parts that change from frame to frame are drawn.
+struct MovingParts {
+    int windowX, windowY, windowW, windowH;
+    int caretX, caretY, caretH;
+    int codeRows;  // rows from the top that hold the frame-number code
+};
+
+MovingParts movingParts(int width, int height, uint64_t frameNumber)
+{
+    MovingParts parts;
+    parts.windowW = std::max(32, width / 8);
+    parts.windowH = std::max(24, height / 8);
+    const int travel = std::max(1, width - parts.windowW);
+    int x = static_cast<int>((frameNumber * 6) % (2 * travel));
+    parts.windowX = x >= travel ? 2 * travel - x : x;
+    parts.windowY = height * 3 / 4 - parts.windowH / 2;
+    parts.caretX = width / 12 + 20;
+    parts.caretY = height / 6 + height / 12;
+    parts.caretH = std::max(8, height / 40);
+    parts.codeRows = 2 * FrameNumberCode::blockSize(width);
+    return parts;
+}
+
+void copyRows(uint8_t* bgra, const std::vector<uint8_t>& background, int width, int height,
+              int firstRow, int rows)
+{
+    int begin = std::clamp(firstRow, 0, height), end = std::clamp(firstRow + rows, 0, height);
+    size_t stride = size_t(width) * 4;
+    if (end > begin)
+        std::memcpy(bgra + begin * stride, background.data() + begin * stride,
+                    (end - begin) * stride);
+}
+
+void drawMovingParts(uint8_t* bgra, int width, int height, uint64_t frameNumber)
+{
+    // A small window gliding along, as if dragged, and a blinking caret.
+    MovingParts parts = movingParts(width, height, frameNumber);
+    drawWindow(bgra, width, height, parts.windowX, parts.windowY, parts.windowW, parts.windowH,
+               {0, 140, 220});
+    if ((frameNumber / 15) % 2 == 0)
+        fillRect(bgra, width, height, parts.caretX, parts.caretY, 3, parts.caretH, {0, 0, 0});
+    FrameNumberCode::draw(bgra, width, height, static_cast<uint32_t>(frameNumber));
+}
+
+}  // namespace
+
 void TestPatternSource::drawFrame(uint8_t* bgra, int width, int height, uint64_t frameNumber,
                                   const std::vector<uint8_t>& background)
 {
     std::memcpy(bgra, background.data(), std::min(background.size(), size_t(width) * height * 4));
-    // A small window gliding along, as if dragged, and a blinking caret.
-    const int w = std::max(32, width / 8), h = std::max(24, height / 8);
-    const int travel = std::max(1, width - w);
-    int x = static_cast<int>((frameNumber * 6) % (2 * travel));
-    if (x >= travel) x = 2 * travel - x;
-    int y = height * 3 / 4 - h / 2;
-    drawWindow(bgra, width, height, x, y, w, h, {0, 140, 220});
-    if ((frameNumber / 15) % 2 == 0)
-        fillRect(bgra, width, height, width / 12 + 20, height / 6 + height / 12, 3,
-                 std::max(8, height / 40), {0, 0, 0});
-    FrameNumberCode::draw(bgra, width, height, static_cast<uint32_t>(frameNumber));
+    drawMovingParts(bgra, width, height, frameNumber);
+}
+
+void TestPatternSource::redrawFrame(uint8_t* bgra, uint64_t previousNumber, uint64_t frameNumber)
+{
+    // Only the rows the moving parts of the picture in this buffer touched are
+    // restored: a full 1080p copy per frame would cost more than the encoder.
+    MovingParts old = movingParts(width_, height_, previousNumber);
+    copyRows(bgra, background_, width_, height_, old.windowY - 1, old.windowH + 2);
+    copyRows(bgra, background_, width_, height_, old.caretY, old.caretH);
+    copyRows(bgra, background_, width_, height_, 0, old.codeRows);
+    drawMovingParts(bgra, width_, height_, frameNumber);
 }
 
 int TestPatternSource::init(int, int, WindowRecord)
@@ -168,7 +217,21 @@ int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int&
 void TestPatternSource::produceFrame()
 {
     std::shared_ptr<uint8_t> buffer = pool_->acquire(static_cast<size_t>(width_) * height_ * 4);
-    drawFrame(buffer.get(), width_, height_, framesProduced_, background_);
+    const uint64_t number = framesProduced_;
+    // A buffer the pool hands back again still holds the picture we drew into
+    // it; a new allocation may sit at a freed one's address, so any new
+    // allocation forgets what we knew.
+    if (pool_->allocations() != knownAllocations_) {
+        drawnInto_.clear();
+        knownAllocations_ = pool_->allocations();
+    }
+    auto drawn = drawnInto_.find(buffer.get());
+    if (drawn != drawnInto_.end())
+        redrawFrame(buffer.get(), drawn->second, number);
+    else
+        drawFrame(buffer.get(), width_, height_, number, background_);
+    drawnInto_[buffer.get()] = number;
+
     std::lock_guard<std::mutex> lock(frameMutex_);
     latest_ = std::move(buffer);
     latestWidth_ = width_;

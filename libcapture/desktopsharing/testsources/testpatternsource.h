@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "libcapture/desktopsharing/framesource.h"
@@ -52,12 +53,16 @@ public:
 private:
     void run();
     void produceFrame();
+    void redrawFrame(uint8_t* bgra, uint64_t previousNumber, uint64_t frameNumber);
 
     const int width_;
     const int height_;
     const int fps_;
     std::vector<uint8_t> background_;
     std::shared_ptr<FramePool> pool_;
+    // Producer thread only: which picture each pooled buffer last received.
+    std::unordered_map<const uint8_t*, uint64_t> drawnInto_;
+    size_t knownAllocations_ = 0;
 
     mutable std::mutex frameMutex_;
     std::shared_ptr<uint8_t> latest_;
