@@ -8,6 +8,8 @@
 #include "Comm/logging.h"
 #include "tools/vantor-cast/subcommand.h"
 
+extern const Subcommand kSendCommand;  // sendcommand.cpp
+
 namespace {
 
 // To add a subcommand: write its file (defining a Subcommand), declare it in
@@ -15,6 +17,7 @@ namespace {
 const Subcommand* const kSubcommands[] = {
     &kListCommand,
     &kAskCommand,
+    &kSendCommand,
 };
 
 void printUsage(FILE* stream)

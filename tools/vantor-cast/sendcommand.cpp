@@ -1,0 +1,243 @@
+// vantor-cast send --to CODE|ADDRESS [--to ...] --seconds N --source test ...:
+// asks every receiver, streams one capture to all that accept for N seconds,
+// stops cleanly and prints one summary line per receiver plus the encoder's
+// per-frame time.
+#include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTextStream>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "libcapture/desktopsharing/capture.h"
+#include "libcapture/desktopsharing/desktopsharing.h"
+#include "src/session/screensender.h"
+#include "tools/vantor-cast/commandline.h"
+#include "tools/vantor-cast/receiverresolver.h"
+#include "tools/vantor-cast/subcommand.h"
+
+namespace {
+
+// What --source selects. Sources are looked up in kSources; a new source is one
+// more row (and, if it names a window or a screen, the capture mode it needs).
+struct SourceChoice {
+    VideoSourceKind kind = VideoSourceKind::TestPicture;
+    int captureMode = 0;
+    uintptr_t window = 0;
+};
+
+bool parseSource(const QString& text, SourceChoice& choice)
+{
+    if (text == QLatin1String("test")) {
+        choice = {VideoSourceKind::TestPicture, 0, 0};
+        return true;
+    }
+    return false;
+}
+
+bool parseAudio(const QString& text, AudioSourceKind& kind)
+{
+    if (text == QLatin1String("test"))
+        kind = AudioSourceKind::TestTone;
+    else if (text == QLatin1String("none"))
+        kind = AudioSourceKind::None;
+    else
+        return false;
+    return true;
+}
+
+bool parseChoice(const QCommandLineParser& parser, const QCommandLineOption& option,
+                 const std::vector<int>& allowed, std::optional<int32_t>& value)
+{
+    if (!parser.isSet(option)) return true;
+    bool ok = false;
+    const int parsed = parser.value(option).toInt(&ok);
+    if (!ok || std::find(allowed.begin(), allowed.end(), parsed) == allowed.end()) {
+        QStringList names;
+        for (int v : allowed) names << QString::number(v);
+        commandline::printUsageError(
+            QStringLiteral("--%1 takes %2, not '%3'")
+                .arg(option.names().first(), names.join('|'), parser.value(option)));
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+struct Receiver {
+    QString target;   // as given
+    QString address;  // resolved; empty when the code was not heard
+    QString answer = QStringLiteral("timeout");
+    bool ended = false;
+};
+
+// Starts the cast to one receiver and waits for its answer.
+void ask(ScreenSender* session, Receiver& receiver, int timeoutMs)
+{
+    QEventLoop loop;
+    auto answered = QObject::connect(session, &ScreenSender::answered, &loop,
+                                     [&](QString host, QString answer) {
+                                         if (host != receiver.address) return;
+                                         receiver.answer = answer;
+                                         loop.quit();
+                                     });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    session->start(receiver.address);
+    loop.exec();
+    QObject::disconnect(answered);
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(fraction * (values.size() - 1) + 0.5));
+    return values[index];
+}
+
+void waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+}
+
+int runSend(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Casts to every receiver given with --to for N seconds and prints a summary line per "
+        "receiver. Exits 0 only when every receiver accepted and received the stream."));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+                                      QStringLiteral("Six-digit cast code or address; repeatable."),
+                                      QStringLiteral("CODE|ADDRESS"));
+    const QCommandLineOption secondsOption(
+        QStringLiteral("seconds"), QStringLiteral("Stream for N seconds."), QStringLiteral("N"));
+    const QCommandLineOption sourceOption(QStringLiteral("source"),
+                                          QStringLiteral("What to cast: test."),
+                                          QStringLiteral("SOURCE"), QStringLiteral("test"));
+    const QCommandLineOption audioOption(QStringLiteral("audio"),
+                                         QStringLiteral("Audio: test or none (default test)."),
+                                         QStringLiteral("AUDIO"), QStringLiteral("test"));
+    const QCommandLineOption fpsOption(QStringLiteral("fps"), QStringLiteral("20, 25 or 30."),
+                                       QStringLiteral("FPS"));
+    const QCommandLineOption bitrateOption(QStringLiteral("bitrate"),
+                                           QStringLiteral("Mbit/s: 4, 6, 8 or 10."),
+                                           QStringLiteral("MBPS"));
+    const QCommandLineOption resolutionOption(QStringLiteral("resolution"),
+                                              QStringLiteral("Width: 640, 1280, 1920 or 3840."),
+                                              QStringLiteral("WIDTH"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"), QStringLiteral("Wait S seconds for each answer (default 10)."),
+        QStringLiteral("S"), QStringLiteral("10"));
+    for (const auto* option : {&toOption, &secondsOption, &sourceOption, &audioOption, &fpsOption,
+                               &bitrateOption, &resolutionOption, &timeoutOption})
+        parser.addOption(*option);
+    int exitCode = 0;
+    if (!commandline::parse(parser, arguments, exitCode)) return exitCode;
+
+    const QStringList targets = parser.values(toOption);
+    if (targets.isEmpty() || !parser.isSet(secondsOption)) {
+        commandline::printUsageError(QStringLiteral("send needs --to and --seconds"));
+        return kUsageExitCode;
+    }
+    int seconds = 0, timeoutSeconds = 10;
+    if (!commandline::positiveInt(parser, secondsOption.names().first(), seconds) ||
+        !commandline::positiveInt(parser, timeoutOption.names().first(), timeoutSeconds))
+        return kUsageExitCode;
+    SourceChoice source;
+    if (!parseSource(parser.value(sourceOption), source)) {
+        commandline::printUsageError(
+            QStringLiteral("unknown --source '%1'").arg(parser.value(sourceOption)));
+        return kUsageExitCode;
+    }
+    AudioSourceKind audio = AudioSourceKind::TestTone;
+    if (!parseAudio(parser.value(audioOption), audio)) {
+        commandline::printUsageError(
+            QStringLiteral("unknown --audio '%1'").arg(parser.value(audioOption)));
+        return kUsageExitCode;
+    }
+    QualityOverrides overrides;
+    if (!parseChoice(parser, fpsOption, {20, 25, 30}, overrides.fps) ||
+        !parseChoice(parser, bitrateOption, {4, 6, 8, 10}, overrides.bitrateMbps) ||
+        !parseChoice(parser, resolutionOption, {640, 1280, 1920, 3840}, overrides.width))
+        return kUsageExitCode;
+
+    Capture::setVideoSource(source.kind);
+    Capture::setAudioSource(audio);
+    ScreenSender* session = ScreenSender::instance();
+    session->setQualityOverrides(overrides);
+    session->setCaptureTarget(source.captureMode, source.window);
+    session->setNetworkErrorHandler([](QString host) {
+        std::fprintf(stderr, "vantor-cast: cannot reach %s\n", qPrintable(host));
+    });
+
+    std::vector<Receiver> receivers;
+    for (const QString& target : targets) receivers.push_back({target.trimmed(), {}});
+    QObject::connect(session, &ScreenSender::senderEnded, [&](QString host) {
+        for (Receiver& receiver : receivers)
+            if (receiver.address == host) receiver.ended = true;
+    });
+
+    // Receivers are asked one after the other: the session keeps one command
+    // channel, and a receiver that accepts late joins the running capture.
+    QElapsedTimer streaming;
+    for (Receiver& receiver : receivers) {
+        receiver.address = receiverresolver::resolve(receiver.target, timeoutSeconds * 1000);
+        if (receiver.address.isEmpty()) {
+            receiver.answer = QStringLiteral("unknown-code");
+            continue;
+        }
+        ask(session, receiver, timeoutSeconds * 1000);
+        if (receiver.answer == QLatin1String("accept") && !streaming.isValid()) streaming.start();
+    }
+    if (streaming.isValid()) {
+        const qint64 left = qint64(seconds) * 1000 - streaming.elapsed();
+        if (left > 0) waitFor([] { return false; }, int(left));
+    }
+
+    const std::vector<double> encodeMs = DesktopSharing::instance().encodeTimesMs();
+    for (Receiver& receiver : receivers)
+        if (receiver.answer == QLatin1String("accept")) session->stop(receiver.address);
+    waitFor(
+        [&] {
+            for (const Receiver& receiver : receivers)
+                if (receiver.answer == QLatin1String("accept") && !receiver.ended) return false;
+            return true;
+        },
+        15000);
+    session->deleteThis();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    QTextStream out(stdout);
+    bool allServed = true;
+    for (const Receiver& receiver : receivers) {
+        const auto stats =
+            receiver.address.isEmpty() ? nullptr : session->statsFor(receiver.address);
+        const bool served = receiver.answer == QLatin1String("accept") && stats &&
+                            stats->connected && stats->videoPackets > 0;
+        allServed = allServed && served;
+        out << "receiver=" << receiver.target << " address=" << receiver.address
+            << " answer=" << receiver.answer << " streamed=" << (served ? 1 : 0)
+            << " video_packets=" << (stats ? qulonglong(stats->videoPackets) : 0)
+            << " audio_packets=" << (stats ? qulonglong(stats->audioPackets) : 0)
+            << " bytes=" << (stats ? qulonglong(stats->bytes) : 0)
+            << " video_dropped=" << (stats ? qulonglong(stats->videoDropped) : 0)
+            << " flushed=" << (stats ? qulonglong(stats->flushed) : 0) << '\n';
+    }
+    out << QString("encode frames=%1 p50_ms=%2 p95_ms=%3\n")
+               .arg(encodeMs.size())
+               .arg(percentile(encodeMs, 0.50), 0, 'f', 2)
+               .arg(percentile(encodeMs, 0.95), 0, 'f', 2);
+    out.flush();
+    return allServed ? 0 : 1;
+}
+
+}  // namespace
+
+extern const Subcommand kSendCommand;
+const Subcommand kSendCommand = {"send", "cast to one or more receivers for N seconds", runSend};
