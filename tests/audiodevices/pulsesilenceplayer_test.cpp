@@ -3,8 +3,10 @@
 #include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -155,4 +157,33 @@ TEST(PulseSilencePlayer, EmptyCallbackPlaysSilence)
     EXPECT_EQ(countLinesContaining(runCommand("pactl list sink-inputs"), "Corked: no"), 1);
     EXPECT_EQ(player.stop(), 0);
     EXPECT_EQ(capture.stop(), 0);
+}
+
+TEST(PulseSilencePlayer, FollowsARestartedServerAfterStopAndStart)
+{
+    const char* dir = std::getenv("VANTOR_PULSE_DIR");
+    ASSERT_NE(dir, nullptr) << "run under with-pulseaudio.sh";
+    PulseSilencePlayer player;
+    ASSERT_EQ(player.init(), 0);
+    SilenceFill fill;
+    ASSERT_EQ(player.start(fill.callback()), 0);
+    ASSERT_TRUE(waitFor([&] { return fill.frames > 0; }));
+
+    runCommand("pactl exit");
+    const std::string socket = std::string(dir) + "/native";
+    ASSERT_TRUE(waitFor([&] { return access(socket.c_str(), F_OK) != 0; }));
+    player.stop();  // the stream is gone with the server; only must not hang
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(player.start(fill.callback()), -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "[PulseSilencePlayer] Failed to connect to the sound server.\n"),
+              std::string::npos);
+
+    ASSERT_EQ(std::system((std::string(START_PULSEAUDIO) + " " + dir).c_str()), 0);
+    ASSERT_EQ(player.start(fill.callback()), 0);
+    EXPECT_EQ(playbackStreams(), 1);
+    const uint64_t framesBefore = fill.frames;
+    EXPECT_TRUE(waitFor([&] { return fill.frames > framesBefore; }));
+    EXPECT_EQ(player.stop(), 0);
 }
