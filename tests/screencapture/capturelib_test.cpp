@@ -278,3 +278,38 @@ TEST_F(WindowCaptureTest, ResizedWindowIsCapturedAgainAtItsNewSizeAndClosedWindo
 }
 
 }  // namespace
+
+namespace {
+
+// Without Composite the window's screen area is captured: covering windows show,
+// and the capture follows the window when it moves.
+TEST_F(WindowCaptureTest, WithoutCompositeTheScreenAreaIsCaptured)
+{
+    int event = 0, error = 0;
+    if (XCompositeQueryExtension(x.display, &event, &error))
+        GTEST_SKIP() << "needs a server without Composite";
+    createFramedWindow(400, 300);
+    Window cover = x.createWindow(250, 200, 500, 400, 0xFFFF00);
+    CaptureManager manager(provider(), frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+
+    ASSERT_TRUE(frames.waitForFrame(0));
+    Frame f = frames.last();
+    ASSERT_EQ(f.width, 408);
+    ASSERT_EQ(f.height, 324);
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 1, 1), 0xFF0000u);
+    EXPECT_EQ(rgbAt(f.data.get(), f.width, 300, 200), 0xFFFF00u);  // the cover shows
+
+    XDestroyWindow(x.display, cover);
+    XMoveWindow(x.display, frame, 900, 500);
+    x.sync();
+    int seen = frames.count();
+    EXPECT_TRUE(frames.waitForFrame(seen, [](const Frame& moved) {
+        return rgbAt(moved.data.get(), moved.width, 300, 200) == 0x00FF00 &&
+               rgbAt(moved.data.get(), moved.width, 1, 1) == 0xFF0000;
+    }));
+    EXPECT_EQ(manager.builds(), 1);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 # Runs one test binary against a private Xvfb (with Composite) and removes the
 # server afterwards. Usage: run_with_xvfb.sh <monitors: 1 or 2> <binary> [args...]
 # Two monitors: a 3840x1080 screen split into two 1920x1080 RandR monitors.
+# XVFB_EXTENSION=-Composite starts the server without the Composite extension.
 set -u
 monitors=$1
 shift
@@ -11,7 +12,9 @@ width=1920
 numberFile=$(mktemp)
 # -displayfd picks a free display number and reports it once the server listens;
 # -noreset keeps our monitor layout when the last client leaves.
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 ${width}x1080x24 +extension Composite \
+composite=+extension
+[ "${XVFB_EXTENSION:-}" = -Composite ] && composite=-extension
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 ${width}x1080x24 $composite Composite \
     3>"$numberFile" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -f "$numberFile"' EXIT INT TERM
