@@ -106,11 +106,10 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
         channels_ = AudioCapture::instance().getChannels();
     }
 
-    int sourceWidth = 0, sourceHeight = 0;
-    if (!mixCapture_->sourceSize(sourceWidth, sourceHeight)) {
-        sourceWidth = mixCapture_->frameWidth();
-        sourceHeight = mixCapture_->frameHeight();
-    }
+    // Before its first frame a capture reports 0 x 0; the encoder cannot open
+    // at that size, so the size the source will deliver is asked for instead.
+    int sourceWidth = mixCapture_->frameWidth(), sourceHeight = mixCapture_->frameHeight();
+    if (sourceWidth <= 0 || sourceHeight <= 0) mixCapture_->sourceSize(sourceWidth, sourceHeight);
     videoWidth_ = requested_.width ? requested_.width : sourceWidth;
     videoHeight_ = requested_.height ? requested_.height : sourceHeight;
 
