@@ -313,6 +313,26 @@ TEST_F(ReceiverProgram, StopsReadingVideoOnRequestAndKeepsTheConnectionOpen)
     EXPECT_EQ(receiver_.terminate(), 0);
 }
 
+TEST_F(ReceiverProgram, AVideoConnectionThatIsNoLongerReadPushesBackOnTheSender)
+{
+    ASSERT_TRUE(
+        receiver_.start(receiverArguments({"--answer", "accept", "--stop-reading-after", "1"})));
+    auto videoSocket = connectFrom("127.0.0.1", kVideoPort);
+    ASSERT_TRUE(videoSocket);
+    // Far more than loopback socket buffers and the receiver's own buffer can hold.
+    Bytes payload = {0, 0, 0, 1, 0x41};
+    payload.resize(1024 * 1024, 0x5A);
+    const Bytes frame = mediaFrame(payload, 1);
+    for (int i = 0; i < 48; ++i)
+        videoSocket->write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size()));
+    while (videoSocket->waitForBytesWritten(1000)) {
+    }
+    EXPECT_GT(videoSocket->bytesToWrite(), 0);
+    EXPECT_EQ(videoSocket->state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(receiver_.terminate(), 0);
+    EXPECT_EQ(fieldsOf(receiver_.waitForLine("cast-summary "))["video_frames"], "1");
+}
+
 TEST_F(ReceiverProgram, AnnouncesByUnicastAndWithdrawsOnSigterm)
 {
     QUdpSocket listener;
