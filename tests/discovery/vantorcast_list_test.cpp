@@ -35,15 +35,21 @@ TEST(VantorCastList, PrintsLiveReceiversSortedByCode)
 {
     LoopbackAnnouncer kitchen("127.0.0.2", "#:#castcode#:#500000#:#Kitchen#:#x#:#true#:#1#:#1");
     LoopbackAnnouncer hall("127.0.0.3", "#:#castcode#:#100000#:#Hall Tv#:#x#:#true#:#2#:#1");
+    LoopbackAnnouncer forger("127.0.0.5",
+                             "#:#castcode#:#400000#:#Evil\n999999\tFake#:#x#:#true#:#1#:#1");
     LoopbackAnnouncer gone("127.0.0.4", "#:#castcode#:#300000#:#Gone#:#x#:#true#:#1#:#0");
-    ASSERT_TRUE(kitchen.bound() && hall.bound() && gone.bound());
+    ASSERT_TRUE(kitchen.bound() && hall.bound() && forger.bound() && gone.bound());
     const auto run = runCast({"list", "--seconds", "2"}, [&] {
         kitchen.tick();
         hall.tick();
+        forger.tick();
         gone.tick();
     });
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, "100000\tHall Tv\t127.0.0.3\n500000\tKitchen\t127.0.0.2\n");
+    EXPECT_EQ(run.out,
+              "100000\tHall Tv\t127.0.0.3\n"
+              "400000\tEvil 999999 Fake\t127.0.0.5\n"
+              "500000\tKitchen\t127.0.0.2\n");
 }
 
 TEST(VantorCastList, NothingHeardPrintsNothing)
