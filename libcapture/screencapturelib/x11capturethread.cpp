@@ -110,6 +110,10 @@ bool CaptureLoop::damageTouchesArea()
 
 ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
 {
+    // The window may vanish between any two requests (its damage object goes
+    // with it); such errors must not end the process. The periodic check and a
+    // failed grab tell us what happened.
+    ErrorTrap threadTrap(display_);
     Grabber grabber;
     if (!grabber.init(display_, target_.visual, target_.depth, target_.area.width,
                       target_.area.height))

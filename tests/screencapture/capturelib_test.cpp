@@ -8,6 +8,7 @@
 
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "libcapture/screencapturelib/screencapturelib.h"
+#include "libcapture/screencapturelib/x11cursor.h"
 #include "tests/screencapture/framecollector.h"
 #include "tests/screencapture/testdisplay.h"
 
@@ -51,6 +52,36 @@ protected:
     TestDisplay x;
     FrameCollector frames;
 };
+
+TEST(CursorDrawing, BlendsPremultipliedArgbAndClipsAtTheEdges)
+{
+    // 2x2 cursor: opaque white, opaque blue / half-transparent red, transparent.
+    CursorImage cursor;
+    cursor.valid = true;
+    cursor.argb = {0xFFFFFFFF, 0xFF0000FF, 0x80800000, 0x00000000};
+    std::vector<uint8_t> frame(3 * 2 * 4, 0);
+    for (size_t i = 0; i < frame.size(); i += 4) frame[i + 1] = 200;  // green
+    const unsigned long green = 0x00C800;
+
+    // Left column off the frame's left edge.
+    cursor.area = {99, 50, 2, 2};
+    drawCursor(cursor, frame.data(), 3, 2, 100, 50);
+    EXPECT_EQ(rgbAt(frame.data(), 3, 0, 0), 0x0000FFu);
+    EXPECT_EQ(rgbAt(frame.data(), 3, 0, 1), green);  // transparent pixel
+    EXPECT_EQ(rgbAt(frame.data(), 3, 1, 0), green);  // clipped away
+
+    // Past the bottom-right corner: only the top-left cursor pixel lands.
+    cursor.area = {102, 51, 2, 2};
+    drawCursor(cursor, frame.data(), 3, 2, 100, 50);
+    EXPECT_EQ(rgbAt(frame.data(), 3, 2, 1), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(frame.data(), 3, 1, 1), green);
+
+    // Off the top edge: the half-transparent red over green.
+    cursor.area = {101, 49, 2, 2};
+    drawCursor(cursor, frame.data(), 3, 2, 100, 50);
+    EXPECT_EQ(rgbAt(frame.data(), 3, 1, 0), 0x806400u);  // 0x80 red + 200 * 127 / 255 green
+    EXPECT_EQ(rgbAt(frame.data(), 3, 2, 0), green);
+}
 
 TEST_F(CaptureLibTest, MonitorListComesFromRandr)
 {
