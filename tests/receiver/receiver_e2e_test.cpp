@@ -238,7 +238,10 @@ TEST_F(ReceiverProgram, SigtermDuringACastFinishesTheRecording)
     ASSERT_TRUE(videoSocket && audioSocket);
     sendAll(*audioSocket, audioWire());
     sendAll(*videoSocket, videoWire(6));
-    ASSERT_FALSE(receiver_.waitForLine("status ").isEmpty());
+    const QMap<QString, QString> status = fieldsOf(receiver_.waitForLine("status "));
+    for (const char* key :
+         {"video_fps", "video_kbps", "audio_frames", "last_video_ts", "last_audio_ts"})
+        EXPECT_TRUE(status.contains(key)) << key;
     EXPECT_EQ(receiver_.terminate(), 0);
     const QMap<QString, QString> fields = fieldsOf(receiver_.waitForLine("cast-summary "));
     EXPECT_EQ(fields["video_frames"], "6");

@@ -116,6 +116,7 @@ void Recorder::queue(Pending packet)
         write(packet);
         return;
     }
+    pendingBytes_ += packet.data.size();
     pending_.push_back(std::move(packet));
     startIfReady(false);
 }
@@ -123,9 +124,7 @@ void Recorder::queue(Pending packet)
 void Recorder::startIfReady(bool force)
 {
     if (format_ || failed_ || finished_) return;
-    size_t bytes = 0;
-    for (const Pending& p : pending_) bytes += p.data.size();
-    const bool bounded = pending_.size() >= kMaxPendingPackets || bytes >= kMaxPendingBytes;
+    const bool bounded = pending_.size() >= kMaxPendingPackets || pendingBytes_ >= kMaxPendingBytes;
     const bool allKnown = (videoReady_ || videoEnded_) && (audioReady_ || audioEnded_);
     if (!(allKnown || force || bounded)) return;
     if (!videoReady_ && !audioReady_) return;
@@ -136,6 +135,7 @@ void Recorder::startIfReady(bool force)
     if (pending_.empty()) timestampBase_ = 0;
     for (const Pending& p : pending_) write(p);
     pending_.clear();
+    pendingBytes_ = 0;
 }
 
 bool Recorder::openMuxer()
@@ -229,6 +229,7 @@ bool Recorder::finish()
     startIfReady(true);
     finished_ = true;
     pending_.clear();
+    pendingBytes_ = 0;
     bool ok = !failed_;
     if (!format_) {
         if (ok) error_ = "nothing recordable arrived, no file written";

@@ -67,6 +67,7 @@ private:
     AdtsFrameInfo audioInfo_;
 
     std::deque<Pending> pending_;
+    size_t pendingBytes_ = 0;
     int64_t timestampBase_ = 0;
     int64_t lastVideoDts_ = -1, lastAudioDts_ = -1;
     int64_t lastVideoInterval_ = 0, lastAudioInterval_ = 0;
