@@ -135,7 +135,7 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
     }
 
     ThreadEnd end = ThreadEnd::Stopped;
-    CursorImage cursor, previousCursor;
+    CursorImage latestCursor, shownCursor;
     bool force = true;
     Clock::time_point nextTick = Clock::now();
     Clock::time_point nextValidation = nextTick + kValidationPeriod;
@@ -165,17 +165,18 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         // reported again as a change on the next tick.
         const bool damageChanged = !damage_ || damageTouchesArea();
         bool changed = force || damageChanged;
-        if (haveCursor && readCursor(display_, cursor)) {
+        // The pointer counts as a change when it moves or changes shape in view.
+        if (haveCursor && readCursor(display_, latestCursor)) {
             const Rect view{target_.originX, target_.originY, target_.area.width,
                             target_.area.height};
-            const bool moved = !previousCursor.valid || !(cursor.area == previousCursor.area) ||
-                               cursor.serial != previousCursor.serial;
-            if (moved && (view.intersects(cursor.area) ||
-                          (previousCursor.valid && view.intersects(previousCursor.area))))
+            const bool moved = !shownCursor.valid || !(latestCursor.area == shownCursor.area) ||
+                               latestCursor.serial != shownCursor.serial;
+            if (moved && (view.intersects(latestCursor.area) ||
+                          (shownCursor.valid && view.intersects(shownCursor.area))))
                 changed = true;
-            std::swap(previousCursor, cursor);
+            std::swap(shownCursor, latestCursor);
         } else {
-            previousCursor.valid = false;
+            shownCursor.valid = false;
         }
         if (!changed) continue;
 
@@ -185,7 +186,7 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
             end = stillValid() ? ThreadEnd::UnexpectedError : ThreadEnd::ExpectedError;
             break;
         }
-        drawCursor(previousCursor, pixels.get(), target_.area.width, target_.area.height,
+        drawCursor(shownCursor, pixels.get(), target_.area.width, target_.area.height,
                    target_.originX, target_.originY);
         Frame frame = identity_;
         frame.data = std::move(pixels);
