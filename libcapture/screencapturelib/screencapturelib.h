@@ -18,6 +18,9 @@ namespace ScreenCaptureLib {
 
 // A captured picture: 32-bit BGRA, rows packed (width * 4 bytes), top row
 // first, cursor drawn in. Nobody writes the buffer again while it is held.
+// On 24-bit visuals the A byte is the server's padding (0), not opacity; the
+// encoder ignores it, and filling it in would cost a pass over every frame.
+// Displays of other depths than 24 and 32 are not captured.
 struct Frame {
     std::shared_ptr<uint8_t> data;
     int width = 0;
