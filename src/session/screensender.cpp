@@ -210,8 +210,9 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
         }
         for (int i = routes.size() - 1; i >= 0; --i) {
             if (routes[i].queue->packets.size() <= limit) continue;
-            qDebug().noquote() << (video ? "video" : "audio")
-                               << "queue taken out of distribution, receiver too slow";
+            qDebug().noquote() << (video ? "video" : "audio") << "queue of"
+                               << routes[i].queue->packets.size()
+                               << "packets taken out of distribution, receiver too slow";
             cutOff_.append({routes[i].queue, routes[i].stats});
             routes.removeAt(i);
         }
