@@ -1,0 +1,148 @@
+// vantor-cast send against vantor-receiver peers on 127.0.0.2..4 that record what
+// they get; the recordings are decoded and checked like a viewer would see them.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "tests/e2e/recordinganalysis.h"
+#include "tests/session/receiverprocess.h"
+
+namespace {
+
+struct CastRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString lineFor(const QString& address) const
+    {
+        for (const QString& line : lines)
+            if (line.startsWith("receiver=" + address + " ")) return line;
+        return {};
+    }
+};
+
+CastRun runCast(const QStringList& arguments, const QString& configDir)
+{
+    QProcess cast;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", configDir);
+    cast.setProcessEnvironment(environment);
+    cast.setStandardErrorFile(QProcess::nullDevice());
+    cast.start(castProgram(), QStringList{"send"} + arguments);
+    CastRun run;
+    if (!cast.waitForFinished(60000)) {
+        cast.kill();
+        cast.waitForFinished();
+        return run;
+    }
+    run.exitCode = cast.exitCode();
+    run.lines = QString::fromUtf8(cast.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+// What every receiver's recording must show. A late joiner starts with the first
+// key frame of the run while the frames after it refer to pictures it never got;
+// its picture is whole again from the next key frame on, so its order is judged
+// from there (lateJoiner).
+void expectWatchable(const QString& recording, int width, int height, int minFrames, int maxFrames,
+                     bool lateJoiner = false)
+{
+    SCOPED_TRACE(recording.toStdString());
+    const RecordingAnalysis a = analyseRecording(recording.toStdString());
+    ASSERT_TRUE(a.opened);
+    EXPECT_EQ(a.width, width);
+    EXPECT_EQ(a.height, height);
+    EXPECT_GE(a.videoFrames, minFrames);
+    EXPECT_LE(a.videoFrames, maxFrames);
+    ASSERT_FALSE(a.keyFrames.empty());
+    EXPECT_EQ(a.keyFrames.front(), 0) << "the stream starts with a key frame";
+    size_t from = 0;
+    if (lateJoiner) {
+        ASSERT_GE(a.keyFrames.size(), 2u);
+        from = a.keyFrames[1];
+    }
+    int64_t previous = -1;
+    int legible = 0;
+    for (size_t i = from; i < a.frameNumbers.size(); ++i) {
+        const int64_t number = a.frameNumbers[i];
+        if (number < 0) continue;
+        ++legible;
+        EXPECT_GT(number, previous);
+        previous = number;
+    }
+    EXPECT_GE(legible, int(a.frameNumbers.size() - from) * 9 / 10);
+    EXPECT_EQ(a.audioChannels, 2);
+    EXPECT_EQ(a.audioRate, 48000);
+    EXPECT_GT(a.audioSeconds, 0.5 * minFrames / 25.0);
+    EXPECT_GT(a.toneShare, 0.8) << "1 kHz should dominate";
+}
+
+void expectCleanStart(const QString& summary)
+{
+    ASSERT_FALSE(summary.isEmpty());
+    EXPECT_EQ(ReceiverProcess::field(summary, "first_video_sps"), 1) << summary.toStdString();
+    EXPECT_EQ(ReceiverProcess::field(summary, "first_video_pps"), 1);
+    EXPECT_EQ(ReceiverProcess::field(summary, "first_video_idr"), 1);
+    EXPECT_EQ(ReceiverProcess::field(summary, "channels"), 2);
+    EXPECT_EQ(ReceiverProcess::field(summary, "rate"), 48000);
+    EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
+}
+
+}  // namespace
+
+TEST(CastEndToEnd, OneReceiverGetsAWatchableRecording)
+{
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("one.mkv");
+    ReceiverProcess receiver("127.0.0.2", {"--answer", "accept", "--record", recording});
+    ASSERT_TRUE(receiver.waitUntilListening());
+    const CastRun run = runCast({"--to", "127.0.0.2", "--seconds", "3", "--source", "test",
+                                 "--audio", "test", "--fps", "25", "--resolution", "640"},
+                                dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.lines.join('\n').toStdString();
+    const QString line = run.lineFor("127.0.0.2");
+    EXPECT_TRUE(line.contains("answer=accept streamed=1")) << line.toStdString();
+    EXPECT_TRUE(line.contains("video_dropped=0"));
+    ASSERT_TRUE(run.lines.last().startsWith("encode frames="));
+    expectCleanStart(receiver.waitForSummary());
+    expectWatchable(recording, 640, 480, 60, 80);
+}
+
+// Three receivers from one capture; the third accepts a second late and must
+// still start with parameter sets and a key frame.
+TEST(CastEndToEnd, ThreeReceiversOneOfThemLate)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<ReceiverProcess>> receivers;
+    const QStringList addresses = {"127.0.0.2", "127.0.0.3", "127.0.0.4"};
+    for (const QString& address : addresses) {
+        QStringList arguments = {"--answer", "accept", "--record", dir.filePath(address + ".mkv")};
+        if (address == "127.0.0.4")
+            arguments << "--answer-delay-ms"
+                      << "1000";
+        receivers.push_back(std::make_unique<ReceiverProcess>(address, arguments));
+        ASSERT_TRUE(receivers.back()->waitUntilListening());
+    }
+    const CastRun run =
+        runCast({"--to", "127.0.0.2", "--to", "127.0.0.3", "--to", "127.0.0.4", "--seconds", "3",
+                 "--source", "test", "--fps", "20", "--resolution", "1280", "--bitrate", "6"},
+                dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.lines.join('\n').toStdString();
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(addresses[i].toStdString());
+        EXPECT_TRUE(run.lineFor(addresses[i]).contains("answer=accept streamed=1"));
+        expectCleanStart(receivers[i]->waitForSummary());
+    }
+    expectWatchable(dir.filePath("127.0.0.2.mkv"), 1280, 720, 48, 66);
+    expectWatchable(dir.filePath("127.0.0.3.mkv"), 1280, 720, 48, 66);
+    expectWatchable(dir.filePath("127.0.0.4.mkv"), 1280, 720, 20, 50, true);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
