@@ -5,6 +5,12 @@
 #include "libcapture/desktopsharing/testsources/testpatternsource.h"
 #include "libcapture/desktopsharing/testsources/testtonecapture.h"
 
+#if defined(__linux__)
+#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
+#endif
+
 const char* videoSourceKindName(VideoSourceKind kind)
 {
     switch (kind) {
@@ -33,9 +39,12 @@ std::unique_ptr<FrameSource> createFrameSource(VideoSourceKind kind, int width, 
 {
     switch (kind) {
         case VideoSourceKind::Screen:
-            // The screen and window capture (MixScreenCapture) is created here.
+#if defined(__linux__)
+            return std::make_unique<MixScreenCapture>();
+#else
             LOG(INFO) << "screen capture is not available in this build";
             return nullptr;
+#endif
         case VideoSourceKind::TestPicture:
             return std::make_unique<TestPatternSource>(width, height);
     }
@@ -47,8 +56,12 @@ AudioDevices createAudioDevices(AudioSourceKind kind)
     AudioDevices devices;
     switch (kind) {
         case AudioSourceKind::System:
-            // The system-audio loopback capture and its silence player are created here.
+#if defined(__linux__)
+            devices.capture = std::make_unique<PulseLoopbackCapture>();
+            devices.renderer = std::make_unique<PulseSilencePlayer>();
+#else
             LOG(INFO) << "system audio capture is not available in this build";
+#endif
             break;
         case AudioSourceKind::TestTone:
             devices.capture = std::make_unique<TestToneCapture>();

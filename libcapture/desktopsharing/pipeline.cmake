@@ -10,6 +10,10 @@ if(TARGET vantor_encoders)
   target_link_libraries(vantor_desktopsharing PUBLIC
     vantor_encoders vantor_testsources vantor_framepool vantor_log
     PkgConfig::FFMPEG Threads::Threads)
+  if(UNIX AND NOT APPLE)
+    # The real devices: X11 screen and window capture, PulseAudio system audio.
+    target_link_libraries(vantor_desktopsharing PUBLIC vantor_screencapture vantor_audiodevices)
+  endif()
 else()
   message(STATUS "vantor_desktopsharing waits for the encoders (vantor_encoders)")
 endif()
