@@ -140,6 +140,31 @@ TEST(CastEndToEnd, ThreeReceiversOneOfThemLate)
     expectWatchable(dir.filePath("127.0.0.4.mkv"), 1280, 720, 20, 50, true);
 }
 
+// Refused, busy and unreachable receivers are reported; the one that accepts is
+// served all the same, and the exit code tells that not everyone was.
+TEST(CastEndToEnd, RefusedBusyAndUnreachableReceiversDoNotStopTheOthers)
+{
+    QTemporaryDir dir;
+    ReceiverProcess refusing("127.0.0.41", {"--answer", "refuse"});
+    ReceiverProcess busy("127.0.0.42", {"--answer", "busy"});
+    ReceiverProcess accepting("127.0.0.44", {"--answer", "accept"});
+    for (ReceiverProcess* r : {&refusing, &busy, &accepting}) ASSERT_TRUE(r->waitUntilListening());
+    const CastRun run = runCast(
+        {"--to", "127.0.0.41", "--to", "127.0.0.42", "--to", "127.0.0.49", "--to", "127.0.0.44",
+         "--seconds", "2", "--source", "test", "--audio", "none", "--resolution", "640"},
+        dir.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.lineFor("127.0.0.41").contains("answer=refuse streamed=0"));
+    EXPECT_TRUE(run.lineFor("127.0.0.42").contains("answer=busy streamed=0"));
+    EXPECT_TRUE(run.lineFor("127.0.0.49").contains("answer=unreachable streamed=0"));
+    EXPECT_TRUE(run.lineFor("127.0.0.44").contains("answer=accept streamed=1"))
+        << run.lines.join('\n').toStdString();
+    const QString summary = accepting.waitForSummary();
+    EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
+    EXPECT_EQ(ReceiverProcess::field(summary, "first_video_idr"), 1);
+    EXPECT_GT(ReceiverProcess::field(summary, "video_frames"), 30);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

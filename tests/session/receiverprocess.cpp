@@ -40,7 +40,8 @@ bool ReceiverProcess::waitUntilListening(int timeoutMs)
         probe.connectToHost(address_, 43575);
         if (probe.waitForConnected(200)) {
             probe.abort();
-            return true;
+            // Someone else's receiver on the same address would answer too.
+            return !process_.waitForFinished(100) && process_.state() == QProcess::Running;
         }
         QThread::msleep(50);
     }

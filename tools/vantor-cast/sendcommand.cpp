@@ -74,20 +74,15 @@ struct Receiver {
     bool ended = false;
 };
 
-// Starts the cast to one receiver and waits for its answer.
+// Starts the cast to one receiver and waits for its answer (filled in by the
+// session's answered signal, see runSend).
 void ask(ScreenSender* session, Receiver& receiver, int timeoutMs)
 {
-    QEventLoop loop;
-    auto answered = QObject::connect(session, &ScreenSender::answered, &loop,
-                                     [&](QString host, QString answer) {
-                                         if (host != receiver.address) return;
-                                         receiver.answer = answer;
-                                         loop.quit();
-                                     });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
     session->start(receiver.address);
-    loop.exec();
-    QObject::disconnect(answered);
+    while (receiver.answer == QLatin1String("timeout") && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }
 
 double percentile(std::vector<double> values, double fraction)
@@ -178,6 +173,11 @@ int runSend(const QStringList& arguments)
 
     std::vector<Receiver> receivers;
     for (const QString& target : targets) receivers.push_back({target.trimmed(), {}});
+    // An answer that comes after its time-out still counts (the receiver is served).
+    QObject::connect(session, &ScreenSender::answered, [&](QString host, QString answer) {
+        for (Receiver& receiver : receivers)
+            if (receiver.address == host) receiver.answer = answer;
+    });
     QObject::connect(session, &ScreenSender::senderEnded, [&](QString host) {
         for (Receiver& receiver : receivers)
             if (receiver.address == host) receiver.ended = true;
