@@ -138,6 +138,14 @@ TEST(CastEndToEnd, ThreeReceiversOneOfThemLate)
     expectWatchable(dir.filePath("127.0.0.2.mkv"), 1280, 720, 48, 66);
     expectWatchable(dir.filePath("127.0.0.3.mkv"), 1280, 720, 48, 66);
     expectWatchable(dir.filePath("127.0.0.4.mkv"), 1280, 720, 20, 50, true);
+    // The late one starts with the run's very first picture (the header packet),
+    // not with the picture that happened to be current when it joined.
+    const auto early = analyseRecording(dir.filePath("127.0.0.2.mkv").toStdString());
+    const auto late = analyseRecording(dir.filePath("127.0.0.4.mkv").toStdString());
+    ASSERT_FALSE(early.frameNumbers.empty());
+    ASSERT_GE(late.keyFrames.size(), 2u);
+    EXPECT_EQ(late.frameNumbers.front(), early.frameNumbers.front());
+    EXPECT_GT(late.frameNumbers[late.keyFrames[1]], early.frameNumbers.front() + 10);
 }
 
 // Refused, busy and unreachable receivers are reported; the one that accepts is
