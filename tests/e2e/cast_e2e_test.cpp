@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -171,6 +173,37 @@ TEST(CastEndToEnd, RefusedBusyAndUnreachableReceiversDoNotStopTheOthers)
     EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
     EXPECT_EQ(ReceiverProcess::field(summary, "first_video_idr"), 1);
     EXPECT_GT(ReceiverProcess::field(summary, "video_frames"), 30);
+}
+
+// Options not given come from cfg.ini's cast group, as in a cast from the GUI;
+// options given win over the file.
+TEST(CastEndToEnd, QualityComesFromCfgIniUnlessGiven)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("vantor"));
+    QSettings ini(dir.filePath("vantor/cfg.ini"), QSettings::IniFormat);
+    ini.setValue("castCfg/castMode", "0");
+    ini.setValue("castCfg/bitRate", "0");
+    ini.setValue("castCfg/frameRate", "0");   // 20 fps
+    ini.setValue("castCfg/resolution", "0");  // 640 x 480
+    ini.sync();
+
+    for (const QString& width : {QString(), QString("1280")}) {
+        SCOPED_TRACE(width.isEmpty() ? "from cfg.ini" : "--resolution 1280");
+        const QString recording = dir.filePath(QString("quality%1.mkv").arg(width));
+        ReceiverProcess receiver("127.0.0.45", {"--answer", "accept", "--record", recording});
+        ASSERT_TRUE(receiver.waitUntilListening());
+        QStringList arguments = {"--to", "127.0.0.45", "--seconds", "2", "--audio", "none"};
+        if (!width.isEmpty()) arguments << "--resolution" << width;
+        const CastRun run = runCast(arguments, dir.path());
+        EXPECT_EQ(run.exitCode, 0);
+        ASSERT_FALSE(receiver.waitForSummary().isEmpty());
+        const RecordingAnalysis a = analyseRecording(recording.toStdString());
+        EXPECT_EQ(a.width, width.isEmpty() ? 640 : 1280);
+        EXPECT_EQ(a.height, width.isEmpty() ? 480 : 720);
+        EXPECT_GE(a.videoFrames, 32);  // 20 fps for 2 s
+        EXPECT_LE(a.videoFrames, 44);
+    }
 }
 
 int main(int argc, char** argv)
