@@ -48,4 +48,12 @@ bool positiveInt(const QCommandLineParser& parser, const QString& option, int& v
     return true;
 }
 
+QString printable(QString text)
+{
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 }  // namespace commandline

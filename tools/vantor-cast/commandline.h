@@ -15,4 +15,8 @@ bool positiveInt(const QCommandLineParser& parser, const QString& option, int& v
 
 void printUsageError(const QString& message);
 
+// Text for a tab-separated output line: control characters become spaces, so a
+// name or title can forge neither extra fields nor extra lines.
+QString printable(QString text);
+
 }  // namespace commandline

@@ -12,16 +12,6 @@
 
 namespace {
 
-// One receiver per line, fields split by tabs: a name that carries control
-// characters must not be able to forge extra fields or lines.
-QString printable(QString text)
-{
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
-    }
-    return text;
-}
-
 int runList(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -47,7 +37,8 @@ int runList(const QStringList& arguments)
     });
     QTextStream out(stdout);
     for (const Sink& sink : qAsConst(sinks)) {
-        out << printable(sink.code) << '\t' << printable(sink.name) << '\t' << sink.ip << '\n';
+        out << commandline::printable(sink.code) << '\t' << commandline::printable(sink.name)
+            << '\t' << sink.ip << '\n';
     }
     return 0;
 }

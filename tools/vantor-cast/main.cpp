@@ -8,16 +8,12 @@
 #include "Comm/logging.h"
 #include "tools/vantor-cast/subcommand.h"
 
-extern const Subcommand kSendCommand;  // sendcommand.cpp
-
 namespace {
 
 // To add a subcommand: write its file (defining a Subcommand), declare it in
 // subcommand.h and list it here.
 const Subcommand* const kSubcommands[] = {
-    &kListCommand,
-    &kAskCommand,
-    &kSendCommand,
+    &kListCommand, &kAskCommand, &kSendCommand, &kWindowsCommand, &kMonitorsCommand,
 };
 
 void printUsage(FILE* stream)

@@ -1,4 +1,4 @@
-// vantor-cast send --to CODE|ADDRESS [--to ...] --seconds N --source test ...:
+// vantor-cast send --to CODE|ADDRESS [--to ...] --seconds N [--source ...] ...:
 // asks every receiver, streams one capture to all that accept for N seconds,
 // stops cleanly and prints one summary line per receiver plus the encoder's
 // per-frame time.
@@ -29,8 +29,25 @@ struct SourceChoice {
     uintptr_t window = 0;
 };
 
+// screen (the main monitor), extended (the last monitor), window:ID (an id as
+// `vantor-cast windows` prints it, hexadecimal with 0x or decimal), or test.
 bool parseSource(const QString& text, SourceChoice& choice)
 {
+    if (text == QLatin1String("screen")) {
+        choice = {VideoSourceKind::Screen, 0, 0};
+        return true;
+    }
+    if (text == QLatin1String("extended")) {
+        choice = {VideoSourceKind::Screen, 1, 0};
+        return true;
+    }
+    if (text.startsWith(QLatin1String("window:"))) {
+        bool ok = false;
+        const qulonglong id = text.mid(7).toULongLong(&ok, 0);
+        if (!ok || id == 0) return false;
+        choice = {VideoSourceKind::Screen, 2, static_cast<uintptr_t>(id)};
+        return true;
+    }
     if (text == QLatin1String("test")) {
         choice = {VideoSourceKind::TestPicture, 0, 0};
         return true;
@@ -40,7 +57,9 @@ bool parseSource(const QString& text, SourceChoice& choice)
 
 bool parseAudio(const QString& text, AudioSourceKind& kind)
 {
-    if (text == QLatin1String("test"))
+    if (text == QLatin1String("system"))
+        kind = AudioSourceKind::System;
+    else if (text == QLatin1String("test"))
         kind = AudioSourceKind::TestTone;
     else if (text == QLatin1String("none"))
         kind = AudioSourceKind::None;
@@ -112,12 +131,15 @@ int runSend(const QStringList& arguments)
                                       QStringLiteral("CODE|ADDRESS"));
     const QCommandLineOption secondsOption(
         QStringLiteral("seconds"), QStringLiteral("Stream for N seconds."), QStringLiteral("N"));
-    const QCommandLineOption sourceOption(QStringLiteral("source"),
-                                          QStringLiteral("What to cast: test."),
-                                          QStringLiteral("SOURCE"), QStringLiteral("test"));
-    const QCommandLineOption audioOption(QStringLiteral("audio"),
-                                         QStringLiteral("Audio: test or none (default test)."),
-                                         QStringLiteral("AUDIO"), QStringLiteral("test"));
+    const QCommandLineOption sourceOption(
+        QStringLiteral("source"),
+        QStringLiteral("What to cast: screen (default), extended, window:ID or test."),
+        QStringLiteral("SOURCE"), QStringLiteral("screen"));
+    const QCommandLineOption audioOption(
+        QStringLiteral("audio"),
+        QStringLiteral("Audio: system, test or none (default: test with --source test, "
+                       "else system)."),
+        QStringLiteral("AUDIO"));
     const QCommandLineOption fpsOption(QStringLiteral("fps"), QStringLiteral("20, 25 or 30."),
                                        QStringLiteral("FPS"));
     const QCommandLineOption bitrateOption(QStringLiteral("bitrate"),
@@ -150,8 +172,11 @@ int runSend(const QStringList& arguments)
             QStringLiteral("unknown --source '%1'").arg(parser.value(sourceOption)));
         return kUsageExitCode;
     }
-    AudioSourceKind audio = AudioSourceKind::TestTone;
-    if (!parseAudio(parser.value(audioOption), audio)) {
+    // The test picture comes with the test tone unless asked otherwise: a
+    // synthetic cast needs no sound server.
+    AudioSourceKind audio = source.kind == VideoSourceKind::TestPicture ? AudioSourceKind::TestTone
+                                                                        : AudioSourceKind::System;
+    if (parser.isSet(audioOption) && !parseAudio(parser.value(audioOption), audio)) {
         commandline::printUsageError(
             QStringLiteral("unknown --audio '%1'").arg(parser.value(audioOption)));
         return kUsageExitCode;

@@ -16,3 +16,6 @@ constexpr int kUsageExitCode = 64;
 
 extern const Subcommand kListCommand;
 extern const Subcommand kAskCommand;
+extern const Subcommand kSendCommand;
+extern const Subcommand kWindowsCommand;
+extern const Subcommand kMonitorsCommand;
