@@ -52,6 +52,13 @@ int stop()
     return 0;
 }
 
+int requestKeyFrame()
+{
+    LOG(INFO) << "Capture::requestKeyFrame";
+    DesktopSharing::instance().requestKeyFrame();
+    return 0;
+}
+
 int setBitrate(int32_t value)
 {
     LOG(INFO) << "Capture::setBitrate " << value;

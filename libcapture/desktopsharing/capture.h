@@ -31,7 +31,8 @@ namespace Capture {
 // All return 0: failures are logged, never reported.
 int init(PacketCallback callback, void* context, int32_t captureMode, WindowRecord target);
 int start();
-int stop();  // stops and tears the pipeline down; the next cast initialises afresh
+int stop();             // stops and tears the pipeline down; the next cast initialises afresh
+int requestKeyFrame();  // the next video packet is an IDR with SPS and PPS
 
 int setBitrate(int32_t megabits);  // outside 1..21 Mbit/s (as bits) -> 6,000,000
 int setFps(int32_t fps);           // outside 10..60 -> 25

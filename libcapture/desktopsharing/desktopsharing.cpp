@@ -126,6 +126,8 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
     return true;
 }
 
+void DesktopSharing::requestKeyFrame() { H264Encoder::instance().requestKeyFrame(); }
+
 void DesktopSharing::start()
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -29,6 +29,9 @@ public:
               WindowRecord target);
     void start();
     void stop();
+    // The next video packet is a key frame with its parameter sets (a receiver
+    // joined the running cast).
+    void requestKeyFrame();
     void exit();
 
     bool isInitialized() const;

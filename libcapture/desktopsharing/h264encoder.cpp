@@ -136,6 +136,8 @@ AVPacket* H264Encoder::encodeVideo(const uint8_t* bgra, int32_t width, int32_t h
     } else {
         frame->pts = pts;
     }
+    // With "forced-idr" a forced I picture is an IDR.
+    frame->pict_type = keyFrameRequested.exchange(false) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
 
     if (avcodec_send_frame(codecContext, frame) < 0) {
         LOG(INFO) << "avcodec_send_frame() failed.\n";
@@ -234,6 +236,7 @@ void H264Encoder::destroy()
 {
     initialized = false;
     frameCounter = 0;
+    keyFrameRequested = false;
     sourceWidth = 0;
     sourceHeight = 0;
     sws_freeContext(scaler);

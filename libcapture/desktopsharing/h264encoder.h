@@ -2,6 +2,7 @@
 // one libx264 packet out, tuned for the lowest latency.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 extern "C" {
@@ -30,6 +31,10 @@ public:
     // Releases everything; harmless on an encoder that was never initialised.
     void destroy();
 
+    // Makes the next picture an IDR with its parameter sets, so a receiver that
+    // joins a running cast can start decoding at once. Safe from any thread.
+    void requestKeyFrame() { keyFrameRequested = true; }
+
     H264Encoder(const H264Encoder&) = delete;
     H264Encoder& operator=(const H264Encoder&) = delete;
 
@@ -54,4 +59,5 @@ private:
     int32_t sourceWidth = 0;
     int32_t sourceHeight = 0;
     AVFrame* intermediate = nullptr;
+    std::atomic<bool> keyFrameRequested{false};
 };

@@ -152,16 +152,21 @@ void ScreenSender::recvAccept(const QString& host)
         sender, &Sender::sigConnected, sender, [this] { onSenderConnected(); },
         Qt::DirectConnection);
     connect(sender, &Sender::sigDisconnected, this, &ScreenSender::senderExit);
+    bool joinsRunningCast = false;
     {
         std::lock_guard<std::mutex> lock(context_->mutex);
         if (headerPacket_) {
             // A late joiner starts with the parameter sets and key frame of this run.
             videoQueue->packets.append(headerPacket_.get());
             videoQueue->heldHeader = headerPacket_;
+            joinsRunningCast = true;
         }
         videoRoutes_.append({videoQueue, stats});
         audioRoutes_.append({audioQueue, stats});
     }
+    // The pictures after that first key frame refer to ones the joiner never got;
+    // a fresh key frame lets it show a clean picture within one frame interval.
+    if (joinsRunningCast) Capture::requestKeyFrame();
     ownedQueues_ << videoQueue << audioQueue;
     senders_.append(sender);
     sender->start();

@@ -193,7 +193,8 @@ TEST(CastEndToEnd, QualityComesFromCfgIniUnlessGiven)
         const QString recording = dir.filePath(QString("quality%1.mkv").arg(width));
         ReceiverProcess receiver("127.0.0.45", {"--answer", "accept", "--record", recording});
         ASSERT_TRUE(receiver.waitUntilListening());
-        QStringList arguments = {"--to", "127.0.0.45", "--seconds", "2", "--audio", "none"};
+        QStringList arguments = {"--to",     "127.0.0.45", "--seconds", "2",
+                                 "--source", "test",       "--audio",   "none"};
         if (!width.isEmpty()) arguments << "--resolution" << width;
         const CastRun run = runCast(arguments, dir.path());
         EXPECT_EQ(run.exitCode, 0);

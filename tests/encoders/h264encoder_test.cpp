@@ -206,6 +206,25 @@ TEST_F(H264EncoderTest, KeyFramesFollowTheGop)
     }
 }
 
+TEST_F(H264EncoderTest, RequestedKeyFrameIsTheNextPictureAndOnlyThatOne)
+{
+    ASSERT_TRUE(encoder.init(320, 240, kBitRate, kFrameRate, kGop));
+    std::vector<uint8_t> picture = solidPicture(320, 240, kOrange);
+    for (int i = 0; i < 8; ++i) {
+        picture[(i * 97 % picture.size()) & ~size_t{3}] ^= 0xFF;
+        if (i == 5) encoder.requestKeyFrame();  // a receiver joins mid-GOP
+        AVPacket* packet = encoder.encodeVideo(picture.data(), 320, 240, 0);
+        ASSERT_NE(packet, nullptr);
+        const std::set<int> types = nalTypes(packet);
+        const bool expectIdr = i == 0 || i == 5;
+        EXPECT_EQ(bool(packet->flags & AV_PKT_FLAG_KEY), expectIdr) << "picture " << i;
+        EXPECT_EQ(types.count(5) == 1, expectIdr) << "picture " << i;
+        if (expectIdr) {
+            EXPECT_TRUE(types.count(7) && types.count(8)) << "parameter sets with the IDR";
+        }
+    }
+}
+
 TEST_F(H264EncoderTest, UnusableStatesFailWithoutCrashing)
 {
     encoder.destroy();
