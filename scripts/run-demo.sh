@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 bin=build/bin
+# The receiver is on loopback: keep discovery's group membership there too.
+export VANTOR_MULTICAST_INTERFACE=lo
 out=${DEMO_OUT:-build/demo}
 mkdir -p "$out"
 
