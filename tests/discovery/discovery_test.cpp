@@ -163,24 +163,24 @@ TEST_F(Discovery, NameChangeReplacesTheRecord)
 TEST_F(Discovery, TableIsCappedWithOneLogLineAndKnownReceiversStillRefresh)
 {
     for (int i = 0; i < CodeReceiver::kMaxSinks; ++i) {
-        announce(QHostAddress(quint32(0x0A000000 + i)), kPrefix + "100000#:#R");
+        announce(QHostAddress(quint32(0x7F100000 + i)), kPrefix + "100000#:#R");
     }
     ASSERT_EQ(receiver_.sinks().size(), CodeReceiver::kMaxSinks);
     for (int i = 0; i < 50; ++i) {
-        announce(QHostAddress(quint32(0x0B000000 + i)), kPrefix + "200000#:#Late");
+        announce(QHostAddress(quint32(0x7F200000 + i)), kPrefix + "200000#:#Late");
     }
     EXPECT_EQ(receiver_.sinks().size(), CodeReceiver::kMaxSinks);
     EXPECT_EQ(countCaptured("sinks table full"), 1);
     EXPECT_TRUE(receiver_.getHostByName("200000").isEmpty());
 
     now_ += 7;
-    announce(QHostAddress(quint32(0x0A000000)), kPrefix + "100000#:#R");
-    EXPECT_EQ(receiver_.sinks().value("10.0.0.0").lastSeen, now_);
+    announce(QHostAddress(quint32(0x7F100000)), kPrefix + "100000#:#R");
+    EXPECT_EQ(receiver_.sinks().value("127.16.0.0").lastSeen, now_);
 
     // Once there is room again, new receivers get in.
-    announce(QHostAddress(quint32(0x0A000001)), kPrefix + "100000#:#R#:#a#:#b#:#1#:#0");
-    announce(QHostAddress(quint32(0x0B000000)), kPrefix + "200000#:#Late");
-    EXPECT_EQ(receiver_.getHostByName("200000"), "11.0.0.0");
+    announce(QHostAddress(quint32(0x7F100001)), kPrefix + "100000#:#R#:#a#:#b#:#1#:#0");
+    announce(QHostAddress(quint32(0x7F200000)), kPrefix + "200000#:#Late");
+    EXPECT_EQ(receiver_.getHostByName("200000"), "127.32.0.0");
 }
 
 TEST_F(Discovery, SilentReceiversExpireAfterTwelveSeconds)

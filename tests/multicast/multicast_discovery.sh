@@ -21,8 +21,9 @@ NS_RX=vantor-mc-rx-$tag
 NS_TX=vantor-mc-tx-$tag
 IF_RX=vmcr$tag
 IF_TX=vmct$tag
-ADDR_RX=10.231.0.1
-ADDR_TX=10.231.0.2
+# Link-local addresses that exist only inside the two namespaces made here.
+ADDR_RX=169.254.231.1
+ADDR_TX=169.254.231.2
 WORK=$(mktemp -d)
 receiver_pid=
 
