@@ -79,7 +79,7 @@ PulseConnection::PulseConnection(const char* logPrefix, const char* clientName)
 
 PulseConnection::~PulseConnection() { disconnect(); }
 
-void PulseConnection::fail(const char* what) const
+void PulseConnection::report(const char* what) const
 {
     std::printf("%s %s\n", logPrefix_, what);
     std::fflush(stdout);
@@ -102,12 +102,12 @@ int PulseConnection::connect()
     if (context_) return 0;
     mainloop_ = pa_threaded_mainloop_new();
     if (!mainloop_) {
-        fail("Failed to create main loop.");
+        report("Failed to create main loop.");
         return -1;
     }
     context_ = pa_context_new(pa_threaded_mainloop_get_api(mainloop_), clientName_.c_str());
     if (!context_ || pa_threaded_mainloop_start(mainloop_) < 0) {
-        fail("Failed to create main loop.");
+        report("Failed to create main loop.");
         disconnect();
         return -1;
     }
@@ -129,7 +129,7 @@ int PulseConnection::connect()
         }
     }
     if (!ready) {
-        fail("Failed to connect to the sound server.");
+        report("Failed to connect to the sound server.");
         disconnect();
         return -1;
     }
@@ -177,7 +177,7 @@ int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
         server.done;
     finish(op);
     if (!answered || server.defaultSink.empty()) {
-        fail("Failed to get default sink.");
+        report("Failed to get default sink.");
         return -1;
     }
 
@@ -189,7 +189,7 @@ int PulseConnection::queryDefaultSink(PulseSinkInfo* sink)
     finish(op);
     if (!listed || !reply.found || sink->monitorSource.empty() ||
         !pa_sample_spec_valid(&sink->sampleSpec)) {
-        fail("Failed to get default sink.");
+        report("Failed to get default sink.");
         return -1;
     }
     return 0;

@@ -39,6 +39,8 @@ public:
     pa_context* context() const { return context_; }
     pa_threaded_mainloop* mainloop() const { return mainloop_; }
     const char* logPrefix() const { return logPrefix_; }
+    // Prints "<logPrefix> <what>" at once (also from the loop thread).
+    void report(const char* what) const;
 
     // With the loop locked: waits until done() holds or timeoutUsec passes;
     // returns done(). Callbacks that change what done() reads call signal().
@@ -55,7 +57,6 @@ public:
 private:
     void disconnect();
     bool contextAlive() const;  // loop locked
-    void fail(const char* what) const;
 
     const char* logPrefix_;
     std::string clientName_;

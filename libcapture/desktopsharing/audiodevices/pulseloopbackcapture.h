@@ -8,44 +8,31 @@
 #include <vector>
 
 #include "libcapture/desktopsharing/audiodevice.h"
-#include "libcapture/desktopsharing/audiodevices/pulseconnection.h"
+#include "libcapture/desktopsharing/audiodevices/pulsestream.h"
 
 class PulseLoopbackCapture : public AudioCaptureDevice {
 public:
     PulseLoopbackCapture();
     ~PulseLoopbackCapture() override;  // stops a running stream
 
-    int init() override;
-    const AudioFormat* mixFormat() const override { return &format_; }
+    int init() override { return stream_.init(); }
+    const AudioFormat* mixFormat() const override { return stream_.format(); }
     // Allowed at any time; never replaces the callback in the middle of a call.
     // The callback must not call setCallback or stop.
     void setCallback(AudioCallback callback) override;
     int start() override;
-    int stop() override;
+    int stop() override { return stream_.stop(); }
 
 private:
     static void onRead(pa_stream* stream, size_t bytes, void* userdata);
-    static void onStreamState(pa_stream* stream, void* userdata);
     void readAvailable(pa_stream* stream);
     void deliver(const uint8_t* data, size_t bytes);  // nullptr: a hole, delivered as zeros
-    // With the state lock held: creates and connects the stream; nullptr, or
-    // the failure message (the stream is released then).
-    const char* openStream();
-    void releaseStream();
 
-    std::mutex stateMutex_;  // init, start, stop
     std::mutex callbackMutex_;
     AudioCallback callback_;
-    bool initialized_ = false;
-    bool started_ = false;
-    PulseConnection connection_;
-    PulseSinkInfo sink_;
-    pa_sample_spec sampleSpec_{};
-    AudioFormat format_;
-    pa_stream* stream_ = nullptr;
     // Loop thread only: the packet handed to the callback (reused, grows when a
     // packet is larger) and the bytes of a frame split across two reads.
     std::vector<uint8_t> packet_;
     size_t pendingBytes_ = 0;
-    bool streamWasReady_ = false;
+    PulseStream stream_;
 };
