@@ -117,9 +117,23 @@ lastStatusFrames() {  # the receiver's latest per-second video_frames count
 # ours: $1 = audio mode (none or system); prints the figures line.
 runOurs() {
     log=$tmp/receiver-$1.log
-    "$bin/vantor-receiver" --bind 127.0.0.2 --no-announce --answer accept >"$log" 2>&1 &
-    receiver=$!
-    waitForLine "$log" 100 '^ready ' || { cat "$log" >&2; fail "vantor-receiver did not get ready"; }
+    # Tests elsewhere may hold the casting ports for a while: retry for up to a minute.
+    tries=0
+    while :; do
+        "$bin/vantor-receiver" --bind 127.0.0.2 --no-announce --answer accept >"$log" 2>&1 &
+        receiver=$!
+        i=0
+        while [ $i -lt 100 ] && kill -0 $receiver 2>/dev/null && ! grep -q '^ready ' "$log"; do
+            sleep 0.1
+            i=$((i + 1))
+        done
+        grep -q '^ready ' "$log" && break
+        stopProcess $receiver
+        receiver=
+        tries=$((tries + 1))
+        [ $tries -lt 30 ] || { cat "$log" >&2; fail "vantor-receiver did not get ready"; }
+        sleep 2
+    done
     VANTOR_MULTICAST_INTERFACE=lo "$bin/vantor-cast" send --to 127.0.0.2 --seconds "$seconds" \
         --source screen --audio "$1" --fps 30 --bitrate 8 --resolution 1920 \
         >"$tmp/cast-$1.out" 2>"$tmp/cast-$1.err" &
