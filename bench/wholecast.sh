@@ -53,7 +53,7 @@ fail() {
     exit 1
 }
 
-cpuMs() {  # utime + stime of a process in ms
+cpuMs() {  # utime + stime in ms of a process (PID) or one of its threads (PID/task/TID)
     sed 's/.*) //' "/proc/$1/stat" |
         awk -v t="$(getconf CLK_TCK)" '{ printf "%.0f", ($12 + $13) * 1000 / t }'
 }
@@ -95,13 +95,17 @@ t1=$(nowMs)
 baselinePerS=$(awk -v c=$((b1 - b0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.1f", c * 1000 / t }')
 echo "== X server CPU for the animation alone: $baselinePerS ms/s"
 
-# Prints "fps ownMsPerFrame ownSPerS withXMsPerFrame withXSPerS" for the window from
-# frames/cpu/xserver/time samples: $1 frames $2 own CPU ms $3 X server CPU ms $4 elapsed ms.
+# Prints "fps ownMsPerFrame ownSPerS withXMsPerFrame withXSPerS" for the window from two
+# samples of "frames streamMs" ($1, $2: frames that arrived and their stream time, which
+# is free of the jitter of when the counters were printed) and the differences $3 own CPU
+# ms, $4 X server CPU ms, $5 wall-clock ms.
 figures() {
-    awk -v f="$1" -v c="$2" -v x="$3" -v t="$4" -v base="$baselinePerS" 'BEGIN {
+    echo "$1 $2" | awk -v c="$3" -v x="$4" -v t="$5" -v base="$baselinePerS" '{
+        f = $3 - $1; s = $4 - $2
         extra = x - base * t / 1000; if (extra < 0) extra = 0
-        if (f <= 0) { print "0 0 0 0 0"; exit }
-        printf "%.2f %.2f %.3f %.2f %.3f\n", f * 1000 / t, c / f, c / t, (c + extra) / f, (c + extra) / t
+        if (f <= 0 || s <= 0) { print "0 0 0 0 0"; exit }
+        fps = f * 1000 / s; n = fps * t / 1000  # frames arriving during the CPU window
+        printf "%.2f %.2f %.3f %.2f %.3f\n", fps, c / n, c / t, (c + extra) / n, (c + extra) / t
     }'
 }
 describe() {  # $1 label, $2 figures line
@@ -110,8 +114,9 @@ describe() {  # $1 label, $2 figures line
             label, $1, $2, $3, $4, $5
     }'
 }
-lastStatusFrames() {  # the receiver's latest per-second video_frames count
-    grep '^status ' "$1" | tail -n 1 | sed -n 's/.*video_frames=\([0-9]*\).*/\1/p'
+lastStatusFrames() {  # "frames streamMs" from the receiver's latest status line
+    grep '^status ' "$1" | tail -n 1 |
+        sed -n 's/.*video_frames=\([0-9]*\).*last_video_ts=\([0-9]*\).*/\1 \2/p'
 }
 
 # ours: $1 = audio mode (none or system); prints the figures line.
@@ -140,8 +145,10 @@ runOurs() {
     sender=$!
     sleep $warmup
     kill -0 $sender 2>/dev/null || { cat "$tmp/cast-$1.err" >&2; fail "vantor-cast ended early"; }
+    m0=$(cpuMs "$sender/task/$sender")
     f0=$(lastStatusFrames "$log"); c0=$(cpuMs $sender); x0=$(cpuMs $xvfb); t0=$(nowMs)
     sleep $window
+    m1=$(cpuMs "$sender/task/$sender")
     f1=$(lastStatusFrames "$log"); c1=$(cpuMs $sender); x1=$(cpuMs $xvfb); t1=$(nowMs)
     wait $sender
     status=$?
@@ -153,12 +160,18 @@ runOurs() {
     total=$(echo "$summary" | sed -n 's/.*video_frames=\([0-9]*\).*/\1/p')
     echo "   ours --audio $1: vantor-cast exit $status, $(grep -c '^status ' "$log") status lines;" \
         "whole cast $total frames in $seconds s = $(awk -v n="${total:-0}" -v s="$seconds" 'BEGIN { printf "%.2f", n / s }') fps;" \
-        "$(grep '^encode ' "$tmp/cast-$1.out")" >&2
-    figures $((${f1:-0} - ${f0:-0})) $((c1 - c0)) $((x1 - x0)) $((t1 - t0))
+        "$(grep '^encode ' "$tmp/cast-$1.out");" \
+        "main (event loop) thread $(awk -v m=$((m1 - m0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.3f", m / t }') s/s of the CPU" >&2
+    figures "${f0:-0 0}" "${f1:-0 0}" $((c1 - c0)) $((x1 - x0)) $((t1 - t0))
 }
 
 lastProgressFrames() {  # ffmpeg's latest "frame=" progress figure
     tr '\r' '\n' <"$1" | grep -o 'frame= *[0-9]*' | tail -n 1 | tr -dc 0-9
+}
+lastProgress() {  # "frames streamMs" from ffmpeg's latest progress line
+    tr '\r' '\n' <"$1" | grep 'frame=.*time=' | tail -n 1 |
+        sed -n 's/.*frame= *\([0-9]*\).*time=\([0-9]*\):\([0-9]*\):\([0-9.]*\).*/\1 \2 \3 \4/p' |
+        awk '{ printf "%d %.0f\n", $1, (($2 * 60 + $3) * 60 + $4) * 1000 }'
 }
 
 runFfmpeg() {
@@ -181,9 +194,9 @@ runFfmpeg() {
     sender=$!
     sleep $warmup
     kill -0 $sender 2>/dev/null || { cat "$senderLog" >&2; fail "ffmpeg ended early"; }
-    f0=$(lastProgressFrames "$sinkLog"); c0=$(cpuMs $sender); x0=$(cpuMs $xvfb); t0=$(nowMs)
+    f0=$(lastProgress "$sinkLog"); c0=$(cpuMs $sender); x0=$(cpuMs $xvfb); t0=$(nowMs)
     sleep $window
-    f1=$(lastProgressFrames "$sinkLog"); c1=$(cpuMs $sender); x1=$(cpuMs $xvfb); t1=$(nowMs)
+    f1=$(lastProgress "$sinkLog"); c1=$(cpuMs $sender); x1=$(cpuMs $xvfb); t1=$(nowMs)
     wait $sender
     status=$?
     sender=
@@ -192,7 +205,7 @@ runFfmpeg() {
     ffSink=
     echo "   ffmpeg: exit $status; sent $(lastProgressFrames "$senderLog") frames," \
         "sink received $(lastProgressFrames "$sinkLog") frames in $seconds s" >&2
-    figures $((${f1:-0} - ${f0:-0})) $((c1 - c0)) $((x1 - x0)) $((t1 - t0))
+    figures "${f0:-0 0}" "${f1:-0 0}" $((c1 - c0)) $((x1 - x0)) $((t1 - t0))
 }
 
 echo "== ${seconds} s per run, figures over the steady ${window} s after a ${warmup} s warm-up"
