@@ -93,15 +93,27 @@ struct Receiver {
     bool ended = false;
 };
 
+// Runs the event loop until done() holds or timeoutMs pass. The loop sleeps
+// between events: done() is checked on a 20 ms timer, never in a busy loop.
+void waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    if (done()) return;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    check.start(20);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Starts the cast to one receiver and waits for its answer (filled in by the
 // session's answered signal, see runSend).
 void ask(ScreenSender* session, Receiver& receiver, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
     session->start(receiver.address);
-    while (receiver.answer == QLatin1String("timeout") && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    waitFor([&receiver] { return receiver.answer != QLatin1String("timeout"); }, timeoutMs);
 }
 
 double percentile(std::vector<double> values, double fraction)
@@ -110,14 +122,6 @@ double percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     const size_t index = std::min(values.size() - 1, size_t(fraction * (values.size() - 1) + 0.5));
     return values[index];
-}
-
-void waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }
 
 int runSend(const QStringList& arguments)
