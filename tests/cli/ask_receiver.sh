@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vantor-cast against the companion receiver on loopback: the receiver announced
-# from 127.0.0.2 is listed, and `ask` prints each of its answers with its exit code.
+# from 127.0.0.2 is listed, `ask` prints each of its answers with its exit code,
+# and `send` with nothing to capture stops before asking.
 #   ask_receiver.sh BIN_DIR
 set -uo pipefail
 bin=$1
@@ -55,6 +56,19 @@ done
 # A receiver that takes longer to answer than we wait.
 start_receiver --no-announce --answer accept --answer-delay-ms 5000
 expect timeout 4 -- "$bin/vantor-cast" ask --to 127.0.0.2 --timeout 1
+stop_receiver
+
+# Nothing to capture (no X display): say so before asking anyone.
+start_receiver --no-announce --answer accept
+env -u DISPLAY "$bin/vantor-cast" send --to 127.0.0.2 --seconds 1 >/dev/null 2>"$work/stderr"
+rc=$?
+if [ $rc -eq 1 ] && grep -q "nothing to cast" "$work/stderr" &&
+   ! grep -q "cast request" "$work/receiver.log"; then
+  echo "ok: send without a display -> refused before asking"
+else
+  echo "FAIL: send without a display -> $rc"; cat "$work/stderr" "$work/receiver.log"
+  failures=$((failures + 1))
+fi
 stop_receiver
 
 # Nobody listens there.

@@ -14,6 +14,8 @@
 
 #include "libcapture/desktopsharing/capture.h"
 #include "libcapture/desktopsharing/desktopsharing.h"
+#include "libcapture/desktopsharing/screencapture/windowenumeration.h"
+#include "libcapture/screencapturelib/monitor.h"
 #include "src/session/screensender.h"
 #include "tools/vantor-cast/commandline.h"
 #include "tools/vantor-cast/receiverresolver.h"
@@ -53,6 +55,23 @@ bool parseSource(const QString& text, SourceChoice& choice)
         return true;
     }
     return false;
+}
+
+// A receiver that accepted and then gets nothing is the worst outcome: say now
+// when there is nothing to capture, before anyone is asked.
+bool sourceIsThere(const SourceChoice& choice, QString& why)
+{
+    if (choice.kind != VideoSourceKind::Screen) return true;
+    if (ScreenCaptureLib::getMonitors().empty()) {
+        why = QStringLiteral("no monitor to capture (is DISPLAY set?)");
+        return false;
+    }
+    if (choice.captureMode == 2 && findWindow(choice.window).empty()) {
+        why = QStringLiteral("no window 0x%1 (see vantor-cast windows)")
+                  .arg(static_cast<qulonglong>(choice.window), 0, 16);
+        return false;
+    }
+    return true;
 }
 
 bool parseAudio(const QString& text, AudioSourceKind& kind)
@@ -175,6 +194,11 @@ int runSend(const QStringList& arguments)
         commandline::printUsageError(
             QStringLiteral("unknown --source '%1'").arg(parser.value(sourceOption)));
         return kUsageExitCode;
+    }
+    QString why;
+    if (!sourceIsThere(source, why)) {
+        std::fprintf(stderr, "vantor-cast: nothing to cast: %s\n", qPrintable(why));
+        return 1;
     }
     // The test picture comes with the test tone unless asked otherwise: a
     // synthetic cast needs no sound server.
