@@ -154,7 +154,7 @@ TEST(DeviceLists, StartEmptyAndAreSharedByEveryUser)
     EXPECT_TRUE(Utility::vConnectedDev.empty());
     EXPECT_TRUE(Utility::usbConnectedDev.empty());
     EXPECT_TRUE(Utility::usbConnectedDev_ser.empty());
-    Utility::usbConnectedDev_ser.push_back("192.168.1.20:5555");
+    Utility::usbConnectedDev_ser.push_back("phone-serial-R58M12ABCDE");
     EXPECT_EQ(Utility().usbConnectedDev_ser.size(), 1u);
     Utility::usbConnectedDev_ser.clear();
 }
