@@ -16,6 +16,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # test and benchmark services and peers
   ffmpeg xvfb x11-xserver-utils x11-utils pulseaudio pulseaudio-utils iproute2 procps
+  # pictures rendered from SVG at build time, the .deb and its checks
+  librsvg2-bin icoutils dpkg-dev desktop-file-utils xdotool util-linux
+  # the clean-Debian package check (manual), screenshots of the real screen
+  debootstrap imagemagick
+  # the desktop application: Chinese text, and a compositor for the headless run
+  fonts-wqy-microhei xcompmgr
 )
 
 missing=()
