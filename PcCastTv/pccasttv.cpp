@@ -1,0 +1,3 @@
+#include "PcCastTv/pccasttv.h"
+
+PcCastTv::PcCastTv(QWidget* parent) : QWidget(parent) {}

@@ -1,0 +1,3 @@
+#include "PhoneCastPc/phonecastpc.h"
+
+PhoneCastPc::PhoneCastPc(QWidget* parent) : QWidget(parent) {}
