@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QTimer>
+#include <QtDebug>
 
 #include "ui_toast.h"
 
@@ -35,6 +36,7 @@ QPoint Toast::placement(const QWidget* parent, int toastWidth)
 
 Toast* Toast::showTip(const QString& text, QWidget* parent)
 {
+    qDebug() << "toast" << text;
     auto* toast = new Toast(parent);
     toast->setText(text);
     if (parent != nullptr) {

@@ -2,12 +2,12 @@
 
 #include <QEvent>
 #include <QListWidget>
-#include <QRegularExpressionValidator>
 #include <QSet>
 #include <QTimer>
 #include <QtDebug>
 #include <mutex>
 
+#include "PcCastTv/castcodefield.h"
 #include "PcCastTv/castcontentchoice.h"
 #include "PcCastTv/castlauncher.h"
 #include "PcCastTv/refreshspin.h"
@@ -38,8 +38,7 @@ PcCastFindDev::PcCastFindDev(QWidget* parent)
 {
     ui->setupUi(this);
     m_content = new CastContentChoice(this, ui->pushButton, ui->castContenSelect);
-    ui->castCode->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^[0-9]{6}$")), ui->castCode));
+    setUpCastCodeField(ui->castCode);
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &PcCastFindDev::updateDeviceList);
     timer->start(kListUpdateMs);

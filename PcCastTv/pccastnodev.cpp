@@ -1,11 +1,11 @@
 #include "PcCastTv/pccastnodev.h"
 
 #include <QEvent>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QtDebug>
 
 #include "Comm/uiimages.h"
+#include "PcCastTv/castcodefield.h"
 #include "PcCastTv/castcontentchoice.h"
 #include "PcCastTv/castlauncher.h"
 #include "PcCastTv/refreshspin.h"
@@ -18,8 +18,7 @@ PcCastNoDev::PcCastNoDev(QWidget* parent)
     ui->setupUi(this);
     vantor::setPicture(ui->noDevImgLbl, QStringLiteral(":/img/img_wfxsb.png"));
     m_content = new CastContentChoice(this, ui->pushButton, ui->castContenSelect);
-    ui->castCode->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^[0-9]{6}$")), ui->castCode));
+    setUpCastCodeField(ui->castCode);
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &PcCastNoDev::updateDeviceList);
     timer->start(kUpdateMs);
