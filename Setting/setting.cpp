@@ -1,10 +1,8 @@
 #include "Setting/setting.h"
 
 #include <QAbstractItemView>
-#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QtDebug>
 
 #include "Setting/configstore.h"
@@ -21,23 +19,6 @@ void removePopupShadow(QComboBox* combo)
 {
     QWidget* popup = combo->view()->window();
     popup->setWindowFlags(popup->windowFlags() | Qt::NoDropShadowWindowHint);
-}
-
-// The folder dialog opens at the stored folder or, when that is gone (the default
-// Documents folder may never have existed), at its nearest existing parent. Given a
-// missing folder, Qt's dialog fills in the missing name and returns its parent even
-// when the user has typed or picked another folder.
-QString browseStartDirectory(const QString& stored)
-{
-    QString path = stored;
-    while (!path.isEmpty() && !QFileInfo(path).isDir()) {
-        const QString parent = QFileInfo(path).absolutePath();
-        if (parent == path) {
-            break;
-        }
-        path = parent;
-    }
-    return !path.isEmpty() && QFileInfo(path).isDir() ? path : QDir::homePath();
 }
 
 }  // namespace
@@ -106,8 +87,7 @@ void Setting::on_autoRecordScreen_stateChanged(int state) { m_store->setAutoReco
 void Setting::on_fileBrowse_clicked()
 {
     const QString directory = QFileDialog::getExistingDirectory(
-        this, QString(), browseStartDirectory(m_store->values().fileSavePath),
-        QFileDialog::ShowDirsOnly);
+        this, QString(), m_store->values().fileSavePath, QFileDialog::ShowDirsOnly);
     if (directory.isEmpty()) {
         return;  // cancelled
     }
