@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QTimer>
+#include <QtDebug>
 #include <mutex>
 
 #include "Comm/networkinfo.h"
@@ -43,6 +44,7 @@ void PcCastTv::updateUI()
     const int wanted = receivers > 0 ? kFindDevPage : kNoDevPage;
     if (ui->castState->currentIndex() != wanted) {
         ui->castState->setCurrentIndex(wanted);
+        qDebug() << "showing" << ui->castState->currentWidget()->objectName();
     }
 }
 
