@@ -53,7 +53,8 @@ ButtonComBox::ButtonComBox(QWidget* page, CustomButton* button, int monitorCount
 void ButtonComBox::addRow(const QString& text, const QString& icon)
 {
     auto* item = new QListWidgetItem(m_list);
-    item->setSizeHint(m_button->size());
+    // As wide as the list inside its 1 px border, as high as the button.
+    item->setSizeHint(QSize(m_list->width() - 2, m_button->height()));
     m_list->setItemWidget(item, new CustomListItem(text, icon, m_list));
 }
 

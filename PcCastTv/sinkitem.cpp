@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QtDebug>
 
 #include "Comm/uiimages.h"
@@ -29,7 +30,8 @@ SinkItem::SinkItem(QString icon, QString name, QString host, QWidget* parent, bo
     vantor::setPicture(m_iconLabel, icon);
     m_nameLabel->setTextFormat(Qt::PlainText);  // names come from the network
     m_nameLabel->setMinimumSize(150, 12);
-    m_nameLabel->setText(name);
+    m_nameLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    showName();
     m_nameLabel->setStyleSheet(QStringLiteral("color:#1B212E;"));
     m_button->setFlat(true);
     m_button->setMinimumSize(28, 12);
@@ -48,13 +50,27 @@ SinkItem::SinkItem(QString icon, QString name, QString host, QWidget* parent, bo
     connect(m_button, &QPushButton::clicked, this, &SinkItem::slotOnBtnClicked);
 }
 
+void SinkItem::showName()
+{
+    m_nameLabel->ensurePolished();
+    m_nameLabel->setText(
+        m_nameLabel->fontMetrics().elidedText(m_name, Qt::ElideRight, m_nameLabel->width()));
+    m_nameLabel->setToolTip(Qt::convertFromPlainText(m_name, Qt::WhiteSpaceNormal));
+}
+
+void SinkItem::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    showName();
+}
+
 QString SinkItem::buttonText() const { return m_button->text(); }
 
 void SinkItem::update(const QString& name, bool casting)
 {
     if (name != m_name) {
         m_name = name;
-        m_nameLabel->setText(name);
+        showName();
     }
     const QString text = buttonTextFor(casting);
     if (m_button->text() != text) {

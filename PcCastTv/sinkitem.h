@@ -24,10 +24,16 @@ public:
 signals:
     void sigClick(QString host);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 public slots:
     void slotOnBtnClicked();
 
 private:
+    // A name wider than its label ends in "…"; the whole name is the tool tip.
+    void showName();
+
     QString m_name;
     QString m_host;
     QLabel* m_iconLabel;
