@@ -7,8 +7,8 @@
 
 namespace {
 
-// The setters run on the session's thread and init reads the record there too;
-// the lock only keeps a tool that calls from elsewhere safe.
+// The setters run on the session's thread, init on the thread that runs the
+// pipeline's set-up: the lock hands the record over whole.
 std::mutex configMutex;
 CaptureConfig captureConfig;
 VideoSourceKind videoSource = VideoSourceKind::Screen;

@@ -52,15 +52,23 @@ DesktopSharing::~DesktopSharing()
 
 void DesktopSharing::selectSources(VideoSourceKind video, AudioSourceKind audio)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     videoKind_ = video;
     audioKind_ = audio;
+}
+
+bool DesktopSharing::failInit(const char* reason)
+{
+    LOG(INFO) << reason;
+    std::lock_guard<std::mutex> state(stateMutex_);
+    initError_ = reason;
+    return false;
 }
 
 bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, void* context,
                           int captureMode, WindowRecord target)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     if (initialized_) return false;
 
     requested_.bitRate = config.bitRate;
@@ -83,45 +91,58 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
     // Any other codec text selects the desktop-duplication path with hardware
     // encoding, which exists only on Windows; here every codec takes the frame
     // source path.
-    if (mixCapture_) mixCapture_->exit();
-    mixCapture_ = createFrameSource(videoKind_, requested_.width, requested_.height);
-    if (!mixCapture_ || mixCapture_->init(0, captureMode, target) < 0) {
-        LOG(INFO) << "MixScreenCapture init err";
-        return false;
+    std::shared_ptr<FrameSource> previous;
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        initError_.clear();
+        previous = std::move(mixCapture_);
     }
-    everInitialized_ = true;
+    if (previous) previous->exit();
+    previous.reset();
+    std::shared_ptr<FrameSource> source =
+        createFrameSource(videoKind_, requested_.width, requested_.height);
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        mixCapture_ = source;
+    }
+    if (!source || source->init(0, captureMode, target) < 0)
+        return failInit("MixScreenCapture init err");
 
     // Without a sound server or output device the picture is still worth
     // casting: the audio stream keeps its 2 x 48000 header and stays empty.
-    channels_ = 2;
-    sampleRate_ = 48000;
-    audioEnabled_ = false;
+    int32_t channels = 2, sampleRate = 48000;
+    bool audioEnabled = false;
     if (audioKind_ == AudioSourceKind::None) {
         LOG(INFO) << "audio source: none, casting video only";
     } else if (AudioCapture::instance().init(kAudioBufferBytes, audioKind_) < 0) {
         LOG(INFO) << "AudioCapture init err: no audio device, casting video only";
     } else {
-        audioEnabled_ = true;
-        sampleRate_ = AudioCapture::instance().getSampleRate();
-        channels_ = AudioCapture::instance().getChannels();
+        audioEnabled = true;
+        sampleRate = AudioCapture::instance().getSampleRate();
+        channels = AudioCapture::instance().getChannels();
     }
 
     // Before its first frame a capture reports 0 x 0; the encoder cannot open
     // at that size, so the size the source will deliver is asked for instead.
-    int sourceWidth = mixCapture_->frameWidth(), sourceHeight = mixCapture_->frameHeight();
-    if (sourceWidth <= 0 || sourceHeight <= 0) mixCapture_->sourceSize(sourceWidth, sourceHeight);
-    videoWidth_ = requested_.width ? requested_.width : sourceWidth;
-    videoHeight_ = requested_.height ? requested_.height : sourceHeight;
+    int sourceWidth = source->frameWidth(), sourceHeight = source->frameHeight();
+    if (sourceWidth <= 0 || sourceHeight <= 0) source->sourceSize(sourceWidth, sourceHeight);
+    const int32_t width = requested_.width ? requested_.width : sourceWidth;
+    const int32_t height = requested_.height ? requested_.height : sourceHeight;
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        everInitialized_ = true;
+        channels_ = channels;
+        sampleRate_ = sampleRate;
+        audioEnabled_ = audioEnabled;
+        videoWidth_ = width;
+        videoHeight_ = height;
+    }
 
-    if (!H264Encoder::instance().init(videoWidth_, videoHeight_, videoBitRate_, videoFrameRate_,
-                                      videoGop_)) {
-        LOG(INFO) << "H264Encoder init err";
-        return false;
-    }
-    if (audioEnabled_ && !AACEncoder::instance().init(channels_, sampleRate_, audioBitRate_)) {
-        LOG(INFO) << "AACEncoder init err";
-        return false;
-    }
+    if (!H264Encoder::instance().init(width, height, videoBitRate_, videoFrameRate_, videoGop_))
+        return failInit("H264Encoder init err");
+    if (audioEnabled && !AACEncoder::instance().init(channels, sampleRate, audioBitRate_))
+        return failInit("AACEncoder init err");
+    std::lock_guard<std::mutex> state(stateMutex_);
     initialized_ = true;
     return true;
 }
@@ -130,7 +151,7 @@ void DesktopSharing::requestKeyFrame() { H264Encoder::instance().requestKeyFrame
 
 void DesktopSharing::start()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     if (!initialized_ || running_) return;
     running_ = true;
     startTimeNs_ = steadyNowNs();
@@ -148,7 +169,7 @@ void DesktopSharing::start()
 void DesktopSharing::stop()
 {
     LOG(INFO) << "DesktopSharing::stop";
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     stopLocked();
 }
 
@@ -168,52 +189,60 @@ void DesktopSharing::exit()
 {
     LOG(INFO) << "DesktopSharing::exit";
     if (running_) stop();
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
     stopLocked();  // in case a start slipped in between
     if (!initialized_) return;
-    initialized_ = false;
+    std::shared_ptr<FrameSource> source;
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        initialized_ = false;
+        source = std::move(mixCapture_);
+    }
     H264Encoder::instance().destroy();
     AudioCapture::instance().exit();
     AACEncoder::instance().destroy();
-    if (mixCapture_) {
-        mixCapture_->exit();
-        mixCapture_.reset();
-    }
+    if (source) source->exit();
 }
 
 bool DesktopSharing::isInitialized() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     return initialized_;
+}
+
+std::string DesktopSharing::lastInitError() const
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return initError_;
 }
 
 int DesktopSharing::outputWidth() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     return videoWidth_;
 }
 
 int DesktopSharing::outputHeight() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     return videoHeight_;
 }
 
 bool DesktopSharing::hasAudio() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     return initialized_ && audioEnabled_;
 }
 
 std::shared_ptr<FrameSource> DesktopSharing::frameSource() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     return mixCapture_;
 }
 
 void DesktopSharing::audioInfo(int& channels, int& sampleRate) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> state(stateMutex_);
     if (everInitialized_ && !audioEnabled_) {
         channels = channels_;
         sampleRate = sampleRate_;

@@ -35,6 +35,8 @@ public:
     void exit();
 
     bool isInitialized() const;
+    // Why the latest init failed (its log line); empty after a successful one.
+    std::string lastInitError() const;
     bool isRunning() const { return running_; }
     int outputWidth() const;
     int outputHeight() const;
@@ -62,6 +64,7 @@ private:
     ~DesktopSharing();
     uint32_t millisecondsSinceStart() const;
     void stopLocked();
+    bool failInit(const char* reason);
     void recordEncodeTime(double ms);
 
     void* callbackContext_ = nullptr;
@@ -80,7 +83,14 @@ private:
     int32_t videoBitRate_ = 4000000;
     int32_t videoFrameRate_ = 25;
     int32_t videoGop_ = 25;
-    mutable std::mutex mutex_;
+    // init, start, stop and exit one at a time. They may wait seconds for the
+    // sound server or for the loops to end, so the queries never take this one.
+    std::mutex lifecycleMutex_;
+    // Guards what the queries read (initialized_, the output size, the audio
+    // format, the frame source, initError_): held only for a moment; those fields
+    // are written under lifecycleMutex_ as well.
+    mutable std::mutex stateMutex_;
+    std::string initError_;
     std::shared_ptr<std::thread> videoThread_;
     std::shared_ptr<std::thread> audioThread_;
     // The desktop-duplication capture (Windows only) would sit here beside it.

@@ -1,8 +1,8 @@
 #include "src/session/screensender.h"
 
 #include <QDebug>
-#include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "Comm/logging.h"
 #include "Setting/castquality.h"
@@ -12,13 +12,6 @@
 #include "src/transport/sender.h"
 
 namespace {
-int64_t steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 std::shared_ptr<Packet> privateCopy(const uint8_t* data, uint32_t size)
 {
     auto* packet = new Packet;
@@ -50,6 +43,7 @@ ScreenSender::ScreenSender()
     networkErrorHandler_ = [](QString host) {
         LOG(INFO) << "cannot reach receiver " << host.toStdString();
     };
+    connect(&pipeline_, &PipelineWorker::initFinished, this, &ScreenSender::captureInitFinished);
 }
 
 ScreenSender::~ScreenSender() { deleteThis(); }
@@ -74,7 +68,11 @@ void ScreenSender::setCaptureTarget(int mode, uintptr_t window)
 bool ScreenSender::start(const QString& host)
 {
     LOG(INFO) << "";
-    commandClient_ = std::make_shared<CommandClient>();
+    // The replaced channel tells us nothing more. It goes later, not now: start()
+    // may run inside one of its socket's signals.
+    if (commandClient_) commandClient_->disconnect(this);
+    commandClient_ = std::shared_ptr<CommandClient>(
+        new CommandClient, [](CommandClient* client) { client->deleteLater(); });
     CommandClient* client = commandClient_.get();
     connect(client, &CommandClient::connected, this, &ScreenSender::recvConn);
     connect(client, &CommandClient::accept, this, &ScreenSender::recvAccept);
@@ -121,8 +119,19 @@ void ScreenSender::recvRefuse(const QString& host)
 void ScreenSender::recvError(const QString& host)
 {
     LOG(INFO) << "";
+    // We are inside the command socket's error signal. The hook may run a modal
+    // dialog whose event loop lets the user start() again, which would delete that
+    // very socket under its own signal: report from the event loop instead.
+    QMetaObject::invokeMethod(
+        this, [this, host] { reportUnreachable(host); }, Qt::QueuedConnection);
+}
+
+void ScreenSender::reportUnreachable(const QString& host)
+{
     emit answered(host, QStringLiteral("unreachable"));
-    if (networkErrorHandler_) networkErrorHandler_(host);
+    // A copy: the hook may install another one while it runs.
+    const auto handler = networkErrorHandler_;
+    if (handler) handler(host);
 }
 
 void ScreenSender::recvAccept(const QString& host)
@@ -132,54 +141,85 @@ void ScreenSender::recvAccept(const QString& host)
         LOG(INFO) << "session already released, " << host.toStdString() << " not served";
         return;
     }
-    if (senders_.isEmpty()) {
-        {
-            std::lock_guard<std::mutex> lock(context_->mutex);
-            headerPacket_.reset();
-        }
-        stopCapture();
-        deleteQueue();
-        const WindowRecord target = getCaptureWindow();
-        Capture::init(&ScreenSender::frameSink, this, captureMode_, target);
-    }
-    auto videoQueue = std::make_shared<PacketQueue>(videoPool_);
-    auto audioQueue = std::make_shared<PacketQueue>(audioPool_);
+    if (senders_.isEmpty()) beginCaptureRun();
     auto stats = std::make_shared<SendStats>();
     stats_[host] = stats;
-    auto* sender = new Sender(context_, host, videoQueue, audioQueue, stats);
+    const Route video{std::make_shared<PacketQueue>(videoPool_), stats};
+    const Route audio{std::make_shared<PacketQueue>(audioPool_), stats};
+    auto* sender = new Sender(context_, host, video.queue, audio.queue, stats);
     connect(this, &ScreenSender::beginSend, sender, &Sender::send);
+    // In the Sender's thread once its media channels stand; only posts the start.
+    const quint64 run = run_;
     connect(
-        sender, &Sender::sigConnected, sender, [this] { onSenderConnected(); },
+        sender, &Sender::sigConnected, sender, [this, run] { pipeline_.start(run); },
         Qt::DirectConnection);
     connect(sender, &Sender::sigDisconnected, this, &ScreenSender::senderExit);
+    senders_.append(sender);
+    if (initPending_) {
+        // Its Sender starts once the capture is set up: the audio stream header
+        // needs the audio format, and the last packets of a run still being
+        // stopped must not reach it.
+        waiting_.append({sender, video, audio});
+        emit answered(host, QStringLiteral("accept"));
+        return;
+    }
+    attach(sender, video, audio);
+    emit answered(host, QStringLiteral("accept"));
+    emit beginSend();
+}
+
+// The first receiver of a cast: the previous capture (if any) is stopped and a
+// new one initialised, both on the pipeline's thread, in this order.
+void ScreenSender::beginCaptureRun()
+{
+    stopCapture();
+    deleteQueue();
+    ++run_;
+    initPending_ = true;
+    pipeline_.init(run_, &ScreenSender::frameSink, this, captureMode_, getCaptureWindow());
+}
+
+void ScreenSender::captureInitFinished(quint64 run, bool ok, const QString& reason)
+{
+    if (run != run_ || !initPending_) return;  // that run was stopped meanwhile
+    initPending_ = false;
+    if (!ok) {
+        LOG(INFO) << "capture init failed: " << reason.toStdString();
+        emit captureFailed(reason);
+    }
+    {
+        // The header belongs to one run: the previous one (stopped just before this
+        // init, so no longer distributing) may have left one; this run's first
+        // packet makes the new one.
+        std::lock_guard<std::mutex> lock(context_->mutex);
+        headerPacket_.reset();
+    }
+    const QList<WaitingReceiver> ready = std::exchange(waiting_, {});
+    for (const WaitingReceiver& receiver : ready)
+        attach(receiver.sender, receiver.video, receiver.audio);
+    for (int i = 0; i < ready.size(); ++i) emit beginSend();
+}
+
+// Feeds the receiver's queues from now on and starts its Sender.
+void ScreenSender::attach(Sender* sender, const Route& video, const Route& audio)
+{
     bool joinsRunningCast = false;
     {
         std::lock_guard<std::mutex> lock(context_->mutex);
         if (headerPacket_) {
             // A late joiner starts with the parameter sets and key frame of this run.
-            videoQueue->packets.append(headerPacket_.get());
-            videoQueue->heldHeader = headerPacket_;
+            video.queue->packets.append(headerPacket_.get());
+            video.queue->heldHeader = headerPacket_;
             joinsRunningCast = true;
         }
-        videoRoutes_.append({videoQueue, stats});
-        audioRoutes_.append({audioQueue, stats});
+        videoRoutes_.append(video);
+        audioRoutes_.append(audio);
     }
     // The pictures after that first key frame refer to ones the joiner never got;
     // a fresh key frame lets it show a clean picture within one frame interval.
     if (joinsRunningCast) Capture::requestKeyFrame();
-    ownedQueues_ << videoQueue << audioQueue;
-    senders_.append(sender);
+    ownedQueues_ << video.queue << audio.queue;
     sender->start();
-    emit answered(host, QStringLiteral("accept"));
-    emit beginSend();
-}
-
-// Runs in the Sender's thread once its media channels stand.
-void ScreenSender::onSenderConnected()
-{
-    int64_t idle = 0;
-    captureStartNs_.compare_exchange_strong(idle, steadyNowNs());
-    Capture::start();
 }
 
 int ScreenSender::frameSink(void* user, int mediaType, uint8_t* data, int size, int,
@@ -195,11 +235,14 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
 {
     if (mediaType != 0 && mediaType != 1) return;
     const bool video = mediaType == 0;
-    PacketPool* pool = video ? videoPool_.get() : audioPool_.get();
-    if (pool == nullptr) return;
-    if (video) {
+    std::shared_ptr<PacketPool> pool;
+    {
+        // After deleteThis the pools are gone while the capture may still be
+        // stopping on the pipeline's thread: its last packets are dropped.
         std::lock_guard<std::mutex> lock(context_->mutex);
-        if (!headerPacket_) headerPacket_ = privateCopy(data, size);
+        pool = video ? videoPool_ : audioPool_;
+        if (!pool) return;
+        if (video && !headerPacket_) headerPacket_ = privateCopy(data, size);
     }
     Packet* packet = pool->acquire(data, size);
     packet->timestamp = timestamp;
@@ -222,7 +265,7 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
             routes.removeAt(i);
         }
         for (const Route& route : cutOff_) {
-            if (route.queue->pool.get() != pool || route.stats->finished) continue;
+            if (route.queue->pool != pool || route.stats->finished) continue;
             (video ? route.stats->videoDropped : route.stats->audioDropped)++;
         }
     }
@@ -240,21 +283,46 @@ void ScreenSender::stop(const QString& host)
         sender->requestStop();
         disconnect(this, nullptr, sender, nullptr);
         senders_.removeAt(i);
+        if (dropWaiting(sender)) finishUnstarted(sender);
     }
 }
 
 void ScreenSender::senderExit(const QString& host)
 {
+    senderFinished(qobject_cast<Sender*>(QObject::sender()), host);
+}
+
+void ScreenSender::senderFinished(Sender* ended, const QString& host)
+{
     LOG(INFO) << host.toStdString();
     emit sendStop();
     // Only the Sender that ended is detached: a newer Sender for the same address
     // (stop, then a new cast right away) keeps streaming.
-    if (auto* ended = qobject_cast<Sender*>(QObject::sender())) {
+    if (ended) {
         detach(ended);
         ended->deleteLater();
     }
     emit senderEnded(host);
     if (senders_.isEmpty()) stopCapture();
+}
+
+// A Sender stopped before the capture's init reported never ran: it ends as a
+// running one would, from the event loop.
+void ScreenSender::finishUnstarted(Sender* sender)
+{
+    QMetaObject::invokeMethod(
+        this, [this, sender, host = sender->host()] { senderFinished(sender, host); },
+        Qt::QueuedConnection);
+}
+
+bool ScreenSender::dropWaiting(Sender* sender)
+{
+    for (int i = 0; i < waiting_.size(); ++i) {
+        if (waiting_[i].sender != sender) continue;
+        waiting_.removeAt(i);
+        return true;
+    }
+    return false;
 }
 
 void ScreenSender::detach(Sender* sender)
@@ -268,8 +336,10 @@ void ScreenSender::stopCapture()
 {
     LOG(INFO) << "";
     for (Sender* sender : senders_) sender->requestStop();
-    Capture::stop();
-    captureStartNs_ = 0;
+    initPending_ = false;
+    for (const WaitingReceiver& receiver : std::exchange(waiting_, {}))
+        finishUnstarted(receiver.sender);
+    pipeline_.stop(run_);
     senders_.clear();
     context_->packetsReady.notify_all();
 }
@@ -295,9 +365,9 @@ void ScreenSender::deleteThis()
     {
         std::lock_guard<std::mutex> lock(context_->mutex);
         headerPacket_.reset();
+        videoPool_.reset();
+        audioPool_.reset();
     }
-    videoPool_.reset();
-    audioPool_.reset();
     commandClient_.reset();
 }
 

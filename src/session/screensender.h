@@ -1,18 +1,20 @@
 // The casting session: asks a receiver over the command channel, and when it
 // accepts, starts the capture and attaches a Sender for it. One capture feeds
 // every attached receiver: the frame sink copies each encoded packet once into a
-// pool slot and appends it to every receiver's queue.
+// pool slot and appends it to every receiver's queue. The session lives on the
+// GUI thread and never waits there for the capture: the pipeline's init, start
+// and stop run on its PipelineWorker and report back with queued signals.
 #pragma once
 
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "src/session/pipelineworker.h"
 #include "src/session/qualityoverrides.h"
 #include "src/transport/packetpool.h"
 #include "src/transport/packetqueue.h"
@@ -43,16 +45,21 @@ public:
     void deleteThis();
 
     // What happens when a receiver cannot be reached: the GUI shows its network-error
-    // dialog; headless front ends print. The default writes a log line.
+    // dialog; headless front ends print. The default writes a log line. Called from
+    // the event loop, never from inside the command socket's signals, so it may run
+    // a modal dialog and start() another cast from there.
     void setNetworkErrorHandler(std::function<void(QString host)> handler);
     // Applied after cfg.ini at every start (front ends with explicit options).
     void setQualityOverrides(const QualityOverrides& overrides) { overrides_ = overrides; }
 
     // Counters of the latest Sender for `host` (null when none was ever attached).
     std::shared_ptr<SendStats> statsFor(const QString& host) const;
+    // Receivers attached, those whose Sender waits for the capture's init included.
     int attachedCount() const { return senders_.size(); }
     // Steady-clock time (ns) at which the running capture was started; 0 when idle.
-    int64_t captureStartNs() const { return captureStartNs_.load(); }
+    int64_t captureStartNs() const { return pipeline_.startedAtNs(); }
+    // Where to watch the capture's init, start and stop complete.
+    const PipelineWorker* pipeline() const { return &pipeline_; }
     const std::shared_ptr<SendContext>& sendContext() const { return context_; }
     bool hasPools() const { return videoPool_ != nullptr; }
 
@@ -71,6 +78,9 @@ signals:
     void answered(QString host, QString answer);
     // A receiver's Sender has ended (after its stream, or when it could not connect).
     void senderEnded(QString host);
+    // The capture could not be set up (no screen to capture, no encoder); the
+    // receivers stay attached but get no picture.
+    void captureFailed(QString reason);
 
 private slots:
     void recvConn(const QString& host);
@@ -88,14 +98,26 @@ private:
         PacketQueuePtr queue;
         std::shared_ptr<SendStats> stats;
     };
+    // A receiver that accepted while the capture was being initialised.
+    struct WaitingReceiver {
+        Sender* sender;
+        Route video;
+        Route audio;
+    };
 
     void distribute(int mediaType, const uint8_t* data, uint32_t size, uint32_t timestamp);
     void applyQuality();
+    void reportUnreachable(const QString& host);
+    void beginCaptureRun();
+    void captureInitFinished(quint64 run, bool ok, const QString& reason);
+    void attach(Sender* sender, const Route& video, const Route& audio);
     void stopCapture();
     void deleteQueue();
     WindowRecord getCaptureWindow();
     void detach(Sender* sender);
-    void onSenderConnected();
+    void senderFinished(Sender* ended, const QString& host);
+    void finishUnstarted(Sender* sender);
+    bool dropWaiting(Sender* sender);
 
     QList<Route> videoRoutes_;  // queues the frame sink feeds; under context_->mutex
     QList<Route> audioRoutes_;
@@ -103,15 +125,22 @@ private:
     QList<PacketQueuePtr> ownedQueues_;
     std::shared_ptr<Packet> headerPacket_;  // under context_->mutex
     std::shared_ptr<SendContext> context_;
+    // Both pools are written under context_->mutex: the frame sink may still run
+    // when deleteThis lets them go.
     std::shared_ptr<PacketPool> videoPool_;
     std::shared_ptr<PacketPool> audioPool_;
     std::shared_ptr<CommandClient> commandClient_;
     QList<Sender*> senders_;
+    QList<WaitingReceiver> waiting_;  // in senders_ too; started when the init reports
+    quint64 run_ = 0;                 // the capture run asked for last
+    bool initPending_ = false;        // run_'s init has not reported yet
     uintptr_t window_ = 0;
     int captureMode_ = 0;
 
     QMap<QString, std::shared_ptr<SendStats>> stats_;
     std::function<void(QString)> networkErrorHandler_;
     QualityOverrides overrides_;
-    std::atomic<int64_t> captureStartNs_{0};
+    // Last: at process exit it finishes the capture's stop, and ends its thread,
+    // while everything the frame sink uses still stands.
+    PipelineWorker pipeline_;
 };

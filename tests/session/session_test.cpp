@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <mutex>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "src/session/screensender.h"
 #include "src/transport/sender.h"
 #include "tests/session/receiverprocess.h"
+#include "tests/session/sessiontestsupport.h"
 
 namespace {
 
@@ -34,33 +34,6 @@ QString logLineContaining(const QString& text)
         if (line.contains(text)) return line;
     return {};
 }
-
-template <typename Predicate>
-bool waitUntil(Predicate done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
-// Signal counts of the session, and the receivers that ended.
-struct Observer {
-    int beginSend = 0, sinkConnect = 0, sinkBusy = 0, sinkRefuse = 0, sendStop = 0;
-    QStringList ended;
-    explicit Observer(ScreenSender* s)
-    {
-        QObject::connect(s, &ScreenSender::beginSend, [this] { ++beginSend; });
-        QObject::connect(s, &ScreenSender::sinkConnect, [this] { ++sinkConnect; });
-        QObject::connect(s, &ScreenSender::sinkBusy, [this] { ++sinkBusy; });
-        QObject::connect(s, &ScreenSender::sinkRefuse, [this] { ++sinkRefuse; });
-        QObject::connect(s, &ScreenSender::sendStop, [this] { ++sendStop; });
-        QObject::connect(s, &ScreenSender::senderEnded, [this](QString h) { ended << h; });
-    }
-};
 
 class Session : public ::testing::Test {
 protected:
@@ -88,7 +61,7 @@ protected:
     }
 
     ScreenSender* session = ScreenSender::instance();
-    Observer observer{session};
+    SessionObserver observer{session};
 };
 
 }  // namespace
@@ -127,7 +100,8 @@ TEST_F(Session, StopEndsTheSenderAndIsSendingToTurnsFalseAtOnce)
     session->stop("127.0.0.33");
     EXPECT_FALSE(session->isSendingTo("127.0.0.33"));
     ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.33"); }, 10000));
-    EXPECT_FALSE(DesktopSharing::instance().isRunning());  // the last receiver left
+    // The last receiver left: the capture stops, on the pipeline's thread.
+    EXPECT_TRUE(waitUntil([] { return !DesktopSharing::instance().isRunning(); }, 10000));
     const QString summary = receiver.waitForSummary();
     ASSERT_FALSE(summary.isEmpty());
     EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
@@ -217,13 +191,27 @@ TEST_F(Session, StalledReceiverIsCutOffAndTheOtherKeepsEveryPacket)
     ASSERT_TRUE(waitUntil([&] { return observer.ended.size() == 2; }, 20000));
 }
 
+// Without a screen, and no size asked for, the encoder has nothing to open at:
+// the front ends hear why, the receiver stays attached as before.
+TEST_F(Session, ACaptureThatCannotBeSetUpIsReported)
+{
+    qunsetenv("DISPLAY");
+    Capture::setVideoSource(VideoSourceKind::Screen);
+    session->setQualityOverrides({25, 4, 1366});  // no such resolution: the source's size
+    ReceiverProcess receiver("127.0.0.38", {"--answer", "accept"});
+    ASSERT_TRUE(receiver.waitUntilListening());
+    session->start("127.0.0.38");
+    ASSERT_TRUE(waitUntil([&] { return !observer.failures.isEmpty(); }, 10000));
+    EXPECT_EQ(observer.failures, QStringList{"H264Encoder init err"});
+    ASSERT_TRUE(waitUntil([&] { return observer.beginSend == 1; }, 10000));
+    EXPECT_TRUE(session->isSendingTo("127.0.0.38"));
+    EXPECT_FALSE(DesktopSharing::instance().isInitialized());
+    session->stop("127.0.0.38");
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.38"); }, 10000));
+}
+
 int main(int argc, char** argv)
 {
-    // Keep cfg.ini of the user running the tests out of the picture.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     qInstallMessageHandler(collectMessages);
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return runSessionTests(argc, argv);
 }
