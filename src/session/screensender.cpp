@@ -295,7 +295,10 @@ void ScreenSender::senderExit(const QString& host)
 void ScreenSender::senderFinished(Sender* ended, const QString& host)
 {
     LOG(INFO) << host.toStdString();
-    emit sendStop();
+    // A stop the user asked for has said so already (stop() emits sendStop); a Sender
+    // that ends while still attached (the receiver left, the network failed) is a
+    // stop of its own, told once.
+    if (ended == nullptr || senders_.contains(ended)) emit sendStop();
     // Only the Sender that ended is detached: a newer Sender for the same address
     // (stop, then a new cast right away) keeps streaming.
     if (ended) {

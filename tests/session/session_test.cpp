@@ -100,6 +100,9 @@ TEST_F(Session, StopEndsTheSenderAndIsSendingToTurnsFalseAtOnce)
     session->stop("127.0.0.33");
     EXPECT_FALSE(session->isSendingTo("127.0.0.33"));
     ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.33"); }, 10000));
+    // One stop, one sendStop: the Sender's own end afterwards says nothing more.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(observer.sendStop, 2);
     // The last receiver left: the capture stops, on the pipeline's thread.
     EXPECT_TRUE(waitUntil([] { return !DesktopSharing::instance().isRunning(); }, 10000));
     const QString summary = receiver.waitForSummary();
@@ -108,6 +111,18 @@ TEST_F(Session, StopEndsTheSenderAndIsSendingToTurnsFalseAtOnce)
     EXPECT_EQ(ReceiverProcess::field(summary, "first_video_idr"), 1);
     EXPECT_EQ(ReceiverProcess::field(summary, "video_frames"),
               (long long)session->statsFor("127.0.0.33")->videoPackets);
+}
+
+TEST_F(Session, AReceiverThatEndsTheCastIsOneStop)
+{
+    // The receiver stops reading after a few frames and closes: the session hears of
+    // it from the Sender alone.
+    ReceiverProcess receiver("127.0.0.35", {"--answer", "accept", "--seconds", "2"});
+    castTo(receiver);
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.35"); }, 15000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(observer.sendStop, 1);
+    EXPECT_FALSE(session->isSendingTo("127.0.0.35"));
 }
 
 TEST_F(Session, SecondCaptureInitWhileRunningChangesNothing)
