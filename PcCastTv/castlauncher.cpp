@@ -41,6 +41,9 @@ void CastLauncher::subscribeToSession()
             [this] { showOutcome(QStringLiteral("接收设备拒绝投屏.")); });
     connect(session, &ScreenSender::sendStop, this,
             [this] { showOutcome(QStringLiteral("已停止投屏.")); });
+    // The receiver said yes but the screen or the encoder could not be set up.
+    connect(session, &ScreenSender::captureFailed, this,
+            [this] { showOutcome(QStringLiteral("投屏失败, 无法采集屏幕.")); });
 }
 
 void CastLauncher::showOutcome(const QString& text)

@@ -1,6 +1,7 @@
 // What the PC-to-TV pages do when the user asks for a cast: start it, or stop it when
 // that receiver is already being cast to, and show every outcome of the session as a
-// toast over the page the user is on, once per event however many casts were started.
+// toast over the page the user is on, once per event however many casts were started
+// (a capture that cannot be set up too: "投屏失败, 无法采集屏幕.").
 #pragma once
 
 #include <QObject>
