@@ -36,7 +36,7 @@ const QString kBusyHost = QStringLiteral("127.0.0.4");
 
 // Connecting, answering and attaching a sender on loopback, plus one list update.
 constexpr int kCastBoundMs = 6000;
-constexpr int kListBoundMs = 1500;
+constexpr int kListBoundMs = 6000;  // a loaded machine runs the timers late
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -20,6 +21,7 @@
 #include "PcCastTv/pccastnodev.h"
 #include "PcCastTv/pccasttv.h"
 #include "PcCastTv/sinkitem.h"
+#include "src/discovery/codereceiver.h"
 #include "tests/pctvpages/pctvtestsupport.h"
 #include "uimanage.h"
 
@@ -29,10 +31,11 @@ using vantor::pctvtest::ToastRecorder;
 
 namespace {
 
-// Page choice every 2 s: the page follows the table within one period and a bit.
-constexpr int kPageBoundMs = 3000;
-// The list is brought up to date every second.
-constexpr int kRowBoundMs = 1500;
+// Page choice every 2 s, list update every second. These bounds only keep a broken
+// build from hanging; that the page follows the table at its very next page-choice
+// tick is checked on the ticks themselves (a loaded machine may run them late).
+constexpr int kPageBoundMs = 10000;
+constexpr int kRowBoundMs = 6000;
 
 const QString kWrongCode = QStringLiteral("投屏码错误, 请检查!");
 const QString kLongName = QStringLiteral("客厅里那台很大的智能电视机（三楼主卧旁边）");
@@ -79,6 +82,35 @@ QTimer* pageChoiceTimer(PcCastTv* view)
     }
     return nullptr;
 }
+
+// Counts the page-choice ticks that found a receiver in the table, and notes how many
+// there had been when the list page was first shown.
+class PageChoiceTicks : public QObject {
+public:
+    PageChoiceTicks(PcCastTv* container, QStackedWidget* pages) : m_pages(pages)
+    {
+        if (QTimer* timer = pageChoiceTimer(container)) {
+            // Connected after the page's own slot: runs right after it, same tick.
+            connect(timer, &QTimer::timeout, this, [this] { onTick(); });
+            m_found = true;
+        }
+    }
+    bool found() const { return m_found; }
+    int ticksWhenShown() const { return m_ticksWhenShown; }
+
+private:
+    void onTick()
+    {
+        if (!CodeReceiver::instance().sinks().isEmpty()) ++m_ticks;
+        if (m_ticksWhenShown < 0 && m_pages->currentIndex() == PcCastTv::kFindDevPage)
+            m_ticksWhenShown = m_ticks;
+    }
+
+    QStackedWidget* m_pages;
+    bool m_found = false;
+    int m_ticks = 0;
+    int m_ticksWhenShown = -1;
+};
 
 }  // namespace
 
@@ -207,17 +239,15 @@ void ReceiverListTest::codeFieldTakesSixDigitsOnlyWithoutReceivers()
 
 void ReceiverListTest::firstAnnouncementShowsTheList()
 {
+    PageChoiceTicks ticks(m_main.pcCastTv(), m_main.castState());
+    QVERIFY(ticks.found());
     m_first = startReceiver(QStringLiteral("127.0.0.2"), QStringLiteral("200002"),
                             QStringLiteral("客厅电视"));
     QVERIFY(m_first != nullptr);
-    QElapsedTimer sinceAnnouncement;
-    sinceAnnouncement.start();
     QTRY_COMPARE_WITH_TIMEOUT(m_main.castState()->currentIndex(), int(PcCastTv::kFindDevPage),
                               kPageBoundMs);
-    QVERIFY2(
-        sinceAnnouncement.elapsed() <= PcCastTv::kPageChoiceMs + 500,
-        qPrintable(
-            QStringLiteral("the list page came after %1 ms").arg(sinceAnnouncement.elapsed())));
+    // The first page-choice tick that saw the receiver showed the list: at most 2 s.
+    QTRY_COMPARE_WITH_TIMEOUT(ticks.ticksWhenShown(), 1, kPageBoundMs);
     QCOMPARE(m_main.castState()->currentWidget(), static_cast<QWidget*>(m_main.findDev()));
     QVERIFY(m_main.findDev()->isVisible());
 
