@@ -32,22 +32,22 @@ void NetworkInfoTest::firstUsableIPv4_data()
     QTest::addColumn<QList<QHostAddress>>("addresses");
     QTest::addColumn<QString>("expected");
     const QHostAddress loopback(QStringLiteral("127.0.0.1"));
-    const QHostAddress lan(QStringLiteral("192.168.1.5"));
-    const QHostAddress otherLan(QStringLiteral("10.0.0.7"));
+    const QHostAddress lan(QStringLiteral("198.51.100.5"));
+    const QHostAddress otherLan(QStringLiteral("203.0.113.7"));
     const QHostAddress v6(QStringLiteral("fe80::1"));
     const QHostAddress v6Global(QStringLiteral("2001:db8::5"));
     QTest::newRow("loopback first")
-        << QList<QHostAddress>{loopback, lan} << QStringLiteral("192.168.1.5");
+        << QList<QHostAddress>{loopback, lan} << QStringLiteral("198.51.100.5");
     QTest::newRow("first of two") << QList<QHostAddress>{otherLan, lan}
-                                  << QStringLiteral("10.0.0.7");
+                                  << QStringLiteral("203.0.113.7");
     QTest::newRow("loopback only")
         << QList<QHostAddress>{loopback, QHostAddress(QStringLiteral("127.0.1.1"))} << QString();
     QTest::newRow("IPv6 only") << QList<QHostAddress>{v6, v6Global, QHostAddress::LocalHostIPv6}
                                << QString();
     QTest::newRow("IPv6 before IPv4")
-        << QList<QHostAddress>{v6Global, lan} << QStringLiteral("192.168.1.5");
+        << QList<QHostAddress>{v6Global, lan} << QStringLiteral("198.51.100.5");
     QTest::newRow("null skipped") << QList<QHostAddress>{QHostAddress(), lan}
-                                  << QStringLiteral("192.168.1.5");
+                                  << QStringLiteral("198.51.100.5");
     QTest::newRow("null only") << QList<QHostAddress>{QHostAddress(), QHostAddress()} << QString();
     QTest::newRow("empty") << QList<QHostAddress>{} << QString();
 }
