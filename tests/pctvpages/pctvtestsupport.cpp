@@ -14,30 +14,21 @@
 #include <QTemporaryDir>
 #include <QWindow>
 
-#include "Comm/cjkfont.h"
+#include "Comm/appsetup.h"
 #include "Comm/custombutton.h"
 #include "Comm/toast.h"
 #include "PcCastTv/pccastfinddev.h"
 #include "PcCastTv/pccastnodev.h"
 #include "PcCastTv/pccasttv.h"
 #include "PcCastTv/sinkitem.h"
-#include "resources/images.h"
 #include "src/discovery/codereceiver.h"
 #include "uimanage.h"
-
-#if defined(Q_OS_LINUX)
-#include <X11/Xlib.h>
-#endif
 
 namespace vantor::pctvtest {
 
 void prepareProcess()
 {
-#if defined(Q_OS_LINUX)
-    XInitThreads();
-#endif
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    vantor::prepareProcess();
     // The settings page writes cfg.ini under the configuration home: never the real one.
     static QTemporaryDir home;
     if (!home.isValid()) {
@@ -49,13 +40,7 @@ void prepareProcess()
     qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toUtf8());
 }
 
-QString prepareApplication()
-{
-    initVantorImages();
-    const QString family = vantor::installCjkFontSubstitutes();
-    QApplication::setFont(QFont(QString::fromLatin1(vantor::kInterfaceFontFamily)));
-    return family;
-}
+QString prepareApplication() { return vantor::applyInterfaceLook(); }
 
 QString screenshotPath(const QString& name)
 {

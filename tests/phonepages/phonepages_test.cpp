@@ -19,9 +19,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "Comm/appsetup.h"
 #include "Comm/castdevitem.h"
 #include "Comm/circlebutton.h"
-#include "Comm/cjkfont.h"
 #include "Comm/minorcastitem.h"
 #include "Comm/networkinfo.h"
 #include "Comm/notfindusbdevdialog.h"
@@ -812,12 +812,9 @@ int main(int argc, char** argv)
     qputenv("HOME", QDir(home.path()).filePath(QStringLiteral("home")).toUtf8());
     qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toUtf8());
 
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    vantor::prepareProcess();
     QApplication app(argc, argv);
-    initVantorImages();
-    vantor::installCjkFontSubstitutes();
-    QApplication::setFont(QFont(QString::fromLatin1(vantor::kInterfaceFontFamily)));
+    vantor::applyInterfaceLook();
 
     PhonePagesTest test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <memory>
 
+#include "Comm/appsetup.h"
 #include "Comm/castneterrordialog.h"
 #include "Comm/cjkfont.h"
 #include "Comm/connectrequestdialog.h"
@@ -19,7 +20,6 @@
 #include "Comm/notfindusbdevdialog.h"
 #include "Comm/toast.h"
 #include "formtexts.h"
-#include "resources/images.h"
 #include "uimanage.h"
 
 namespace {
@@ -59,10 +59,8 @@ void ScreenshotsTest::initTestCase()
     QVERIFY2(!m_outputDirectory.isEmpty(), "VANTOR_SCREENSHOT_DIR is not set");
     QVERIFY(QDir().mkpath(m_outputDirectory));
 
-    initVantorImages();
-    m_cjkFamily = vantor::installCjkFontSubstitutes();
+    m_cjkFamily = vantor::applyInterfaceLook();
     QVERIFY2(!m_cjkFamily.isEmpty(), "no installed font covers Simplified Chinese");
-    QApplication::setFont(QFont(QString::fromLatin1(vantor::kInterfaceFontFamily)));
     QCOMPARE(QFontInfo(QApplication::font()).family(), m_cjkFamily);
 
     UiManage* window = UiManage::instance();
@@ -178,8 +176,7 @@ int main(int argc, char* argv[])
     QTemporaryDir sandbox;
     qputenv("HOME", sandbox.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (sandbox.path() + "/config").toUtf8());
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    vantor::prepareProcess();
     QApplication app(argc, argv);
     ScreenshotsTest test;
     return QTest::qExec(&test, argc, argv);

@@ -7,12 +7,7 @@
 #include <QWindow>
 #include <memory>
 
-#include "Comm/cjkfont.h"
-#include "resources/images.h"
-
-#if defined(Q_OS_LINUX)
-#include <X11/Xlib.h>
-#endif
+#include "Comm/appsetup.h"
 
 namespace vantor::uitest {
 
@@ -36,11 +31,7 @@ QWindow* windowOf(QWidget* widget, QPoint local, QPoint* inWindow)
 
 void prepareProcess()
 {
-#if defined(Q_OS_LINUX)
-    XInitThreads();
-#endif
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    vantor::prepareProcess();
     // Nothing of the process (fonts' caches, Qt's settings, the product's own files)
     // lands in the real home.
     static QTemporaryDir processHome;
@@ -50,12 +41,7 @@ void prepareProcess()
     pointHomeAt(processHome);
 }
 
-void prepareApplication()
-{
-    initVantorImages();
-    vantor::installCjkFontSubstitutes();
-    QApplication::setFont(QFont(QString::fromLatin1(vantor::kInterfaceFontFamily)));
-}
+void prepareApplication() { vantor::applyInterfaceLook(); }
 
 Sandbox::Sandbox()
 {
