@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "tests/screencapture/testdisplay.h"
 
@@ -149,6 +152,51 @@ TEST_F(WindowEnumerationTest, FindWindowReportsExistingTopLevelWindowsOnly)
     XDestroyWindow(x.display, window);
     x.sync();
     EXPECT_TRUE(findWindow(window).empty());
+}
+
+// Reparented clients come and go from another connection while we look them up:
+// a window that closes between two of findWindow's requests must never end the
+// process, and a gone window is simply not found.
+TEST_F(WindowEnumerationTest, FindWindowSurvivesWindowsClosingUnderIt)
+{
+    std::atomic<unsigned long> latest{0};
+    std::atomic<bool> done{false};
+    std::atomic<int> created{0};
+    std::thread churn([&] {
+        TestDisplay other;
+        ASSERT_NE(other.display, nullptr);
+        while (!done) {
+            Window frame = XCreateSimpleWindow(other.display, other.root, 0, 0, 60, 40, 0, 0, 0);
+            Window client = XCreateSimpleWindow(other.display, frame, 0, 0, 60, 40, 0, 0, 0);
+            XMapWindow(other.display, client);
+            XMapWindow(other.display, frame);
+            XSync(other.display, False);
+            latest = client;
+            ++created;
+            // A varying life span, measured in round trips to the server, so
+            // that some windows close in the middle of a lookup.
+            for (int trip = std::rand() % 64; trip > 0 && !done; --trip)
+                XSync(other.display, False);
+            XDestroyWindow(other.display, frame);
+            XSync(other.display, False);
+        }
+    });
+    while (created == 0) std::this_thread::yield();
+    int found = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const Window window = static_cast<Window>(latest.load());
+        for (const WindowRecord& record : findWindow(window)) {
+            EXPECT_EQ(record.handle, window);
+            ++found;
+        }
+    }
+    done = true;
+    churn.join();
+
+    // Whatever the race did, a window gone for good is not found.
+    const Window gone = static_cast<Window>(latest.load());
+    EXPECT_TRUE(findWindow(gone).empty());
+    RecordProperty("found", found);
 }
 
 }  // namespace

@@ -142,6 +142,7 @@ std::vector<WindowRecord> findWindow(uintptr_t handle)
     Window window = static_cast<Window>(handle);
     Window root = DefaultRootWindow(dpy);
     if (window == root) return records;
+    ErrorTrap trap(dpy);  // the window may close between any two requests
 
     // A top-level client: a child of the root, or a window the manager manages.
     Window top = topLevelAncestor(dpy, window);
@@ -149,7 +150,7 @@ std::vector<WindowRecord> findWindow(uintptr_t handle)
     bool managed = top == window || hasProperty(dpy, window, "WM_STATE") ||
                    contains(cardinalList(dpy, root, "_NET_CLIENT_LIST", XA_WINDOW), window);
     Rect bounds;
-    if (managed && visibleBounds(dpy, window, bounds))
+    if (managed && visibleBounds(dpy, window, bounds) && !trap.failed())
         records.push_back(makeRecord(window, bounds));
     return records;
 }
