@@ -16,6 +16,9 @@ std::thread launch(const std::shared_ptr<CaptureState>& state, Target target, Bo
         if (end == ThreadEnd::ExpectedError) {
             LOG(INFO) << "Exiting Thread due to expected error";
             state->raiseExpectedError();
+        } else if (end == ThreadEnd::DisplayLost) {
+            LOG(INFO) << "Exiting Thread: display lost";
+            state->raiseDisplayLost();
         } else if (end == ThreadEnd::UnexpectedError) {
             LOG(INFO) << "Exiting Thread due to Unexpected error";
         }
@@ -126,10 +129,12 @@ void CaptureManager::supervise()
         buildThreads();
         {
             std::unique_lock<std::mutex> lock(state_->mutex);
-            state_->changed.wait(lock,
-                                 [this] { return state_->shutdown || state_->expectedError; });
+            state_->changed.wait(lock, [this] {
+                return state_->shutdown || state_->expectedError || state_->displayLost;
+            });
         }
         stopThreads();
+        if (displayLost()) return;  // nothing to capture any more
         std::unique_lock<std::mutex> lock(state_->mutex);
         if (state_->changed.wait_for(lock, kRebuildDelay, [this] { return state_->shutdown; }))
             return;

@@ -10,7 +10,7 @@
 
 namespace ScreenCaptureLib {
 
-enum class ThreadEnd { Stopped, ExpectedError, UnexpectedError };
+enum class ThreadEnd { Stopped, ExpectedError, UnexpectedError, DisplayLost };
 
 struct CaptureState {
     FrameCallback onFrame;
@@ -21,6 +21,7 @@ struct CaptureState {
     bool shutdown = false;       // the manager is going away
     bool stopThreads = false;    // the current threads are to end
     bool expectedError = false;  // a thread asks for a rebuild
+    bool displayLost = false;    // the X server is gone: no rebuild
     bool paused = false;
     int builds = 0;
 
@@ -44,6 +45,13 @@ struct CaptureState {
     {
         std::unique_lock<std::mutex> lock(mutex);
         changed.wait_until(lock, until, [this] { return stopThreads || shutdown; });
+    }
+
+    void raiseDisplayLost()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        displayLost = true;
+        changed.notify_all();
     }
 
     void raiseExpectedError()

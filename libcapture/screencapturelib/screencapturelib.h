@@ -36,6 +36,10 @@ using FrameCallback = std::function<void(const Frame&)>;
 
 struct CaptureState;
 
+// True once the X server went away under one of our connections. From then on
+// no capture thread runs and none is built again; frames simply stop coming.
+bool displayLost();
+
 // Runs one capture thread per selected monitor, or per listed window, built from
 // the provider. When a thread meets an expected error (window gone or resized,
 // monitor layout changed) every thread stops and, one second later, the

@@ -150,14 +150,19 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         state_.sleepUntil(nextTick);
         if (state_.stopping()) break;
 
-        if (!handleEvents()) {
+        const bool eventsFine = handleEvents();
+        if (displayLost()) {
+            end = ThreadEnd::DisplayLost;
+            break;
+        }
+        if (!eventsFine) {
             end = ThreadEnd::ExpectedError;
             break;
         }
         if (Clock::now() >= nextValidation) {
             nextValidation = Clock::now() + kValidationPeriod;
             if (!stillValid()) {
-                end = ThreadEnd::ExpectedError;
+                end = displayLost() ? ThreadEnd::DisplayLost : ThreadEnd::ExpectedError;
                 break;
             }
         }
@@ -183,7 +188,10 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         std::shared_ptr<uint8_t> pixels =
             grabber.grab(target_.drawable, target_.area.x, target_.area.y);
         if (!pixels) {
-            end = stillValid() ? ThreadEnd::UnexpectedError : ThreadEnd::ExpectedError;
+            if (displayLost())
+                end = ThreadEnd::DisplayLost;
+            else
+                end = stillValid() ? ThreadEnd::UnexpectedError : ThreadEnd::ExpectedError;
             break;
         }
         drawCursor(shownCursor, pixels.get(), target_.area.width, target_.area.height,

@@ -14,7 +14,8 @@ struct DisplayCloser {
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 // Opens the display named by $DISPLAY; null when there is none. The first call
-// also prepares Xlib for threads and installs the per-thread error trap.
+// also prepares Xlib for threads and installs the per-thread error trap and
+// the handler for a lost connection (see displayLost()).
 DisplayPtr openDisplay();
 
 }  // namespace ScreenCaptureLib
