@@ -8,6 +8,9 @@
 #include "Comm/logging.h"
 #include "tools/vantor-cast/subcommand.h"
 
+// Last: Xlib's macros (None, Bool, ...) must not reach the headers above.
+#include <X11/Xlib.h>
+
 namespace {
 
 // To add a subcommand: write its file (defining a Subcommand), declare it in
@@ -29,6 +32,9 @@ void printUsage(FILE* stream)
 
 int main(int argc, char* argv[])
 {
+    // Before anything else: the screen capture talks to the X server from
+    // several threads, and Xlib must be made thread-safe before its first use.
+    XInitThreads();
     QCoreApplication app(argc, argv);
     vantor::initLogging(false);
     QNetworkProxyFactory::setUseSystemConfiguration(false);
