@@ -74,6 +74,8 @@ grep -q 'X connection to .* broken' "$work/send.err" &&
 grep -q 'display lost: the X server went away' "$work/send.err" ||
   fail "vantor-cast did not say that the display was lost (exit status $status)"
 grep -q 'streamed=1' "$work/send.out" || fail "vantor-cast did not finish its cast (status $status)"
+[ $status -eq 1 ] && grep -q '^cast failed: display lost' "$work/send.out" ||
+  fail "vantor-cast did not report the lost display as a failed cast (status $status)"
 
 waitUntil 150 grep -q '^recorded ' "$work/receiver.log" || fail "the receiver did not finish"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \

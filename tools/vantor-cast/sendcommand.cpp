@@ -16,6 +16,7 @@
 #include "libcapture/desktopsharing/desktopsharing.h"
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "libcapture/screencapturelib/monitor.h"
+#include "libcapture/screencapturelib/screencapturelib.h"
 #include "src/session/screensender.h"
 #include "tools/vantor-cast/commandline.h"
 #include "tools/vantor-cast/receiverresolver.h"
@@ -286,6 +287,13 @@ int runSend(const QStringList& arguments)
                .arg(encodeMs.size())
                .arg(percentile(encodeMs, 0.50), 0, 'f', 2)
                .arg(percentile(encodeMs, 0.95), 0, 'f', 2);
+    // The X server went away mid-cast: what was sent is valid, but the cast did not
+    // deliver what was asked for.
+    if (ScreenCaptureLib::displayLost()) {
+        out << "cast failed: display lost\n";
+        out.flush();
+        return 1;
+    }
     out.flush();
     return allServed ? 0 : 1;
 }
