@@ -47,9 +47,10 @@ Packet* PacketPool::acquire(const uint8_t* data, uint32_t length)
     // A slow receiver can still hold this slot in its queue (or be writing it):
     // overwriting it would corrupt a frame on the wire, so take a buffer of its own.
     if (slot->refCount.load(std::memory_order_acquire) > 0) {
-        if (busySlotSkips_++ % 500 == 0)
+        const uint64_t skips = busySlotSkips_.fetch_add(1) + 1;
+        if (skips % 500 == 1)
             qDebug().noquote() << "ring slot" << current_ << "still queued, new pkg " << length
-                               << "(" << busySlotSkips_ << "so far)";
+                               << "(" << skips << "so far)";
         return newHeapPacket(data, length);
     }
     if (length > 0) memcpy(slot->data, data, length);

@@ -33,9 +33,9 @@ public:
     uint32_t slotSize() const { return slotSize_; }
     int32_t count() const { return count_; }
     int32_t current() const { return current_; }
-    uint64_t heapPackets() const { return heapPackets_; }
+    uint64_t heapPackets() const { return heapPackets_.load(); }
     int64_t liveHeapPackets() const { return liveHeapPackets_.load(); }
-    uint64_t busySlotSkips() const { return busySlotSkips_; }
+    uint64_t busySlotSkips() const { return busySlotSkips_.load(); }
     bool ownsSlot(const Packet* packet) const;
 
 private:
@@ -47,7 +47,8 @@ private:
     int32_t count_;
     int32_t current_ = -1;
     std::mutex mutex_;  // guards the refCount of heap packets
-    uint64_t heapPackets_ = 0;
-    uint64_t busySlotSkips_ = 0;
+    // Written by the producer, read from any thread (statistics, tests).
+    std::atomic<uint64_t> heapPackets_{0};
+    std::atomic<uint64_t> busySlotSkips_{0};
     std::atomic<int64_t> liveHeapPackets_{0};  // allocated and not yet freed
 };

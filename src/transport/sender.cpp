@@ -59,6 +59,12 @@ void Sender::send()
 
 void Sender::streamLoop()
 {
+    // A stop that came before this thread got here (the user cancelled, the session
+    // was released) ends the Sender before it opens anything.
+    if (stop_) {
+        qDebug().noquote() << host_ << "stopped before connecting";
+        return;
+    }
     qDebug().noquote() << "send to:" << host_;
     const QByteArray hostText = host_.toLocal8Bit();
     videoSocket_ = connectTcp(hostText.constData(), kVideoPort);
@@ -68,6 +74,14 @@ void Sender::streamLoop()
         if (videoSocket_ != kInvalidSocket) closeTcp(videoSocket_);
         if (audioSocket_ != kInvalidSocket) closeTcp(audioSocket_);
         videoSocket_ = audioSocket_ = kInvalidSocket;
+        return;
+    }
+    if (stop_) {
+        // Stopped while connecting: the capture must not be started for it.
+        qDebug().noquote() << host_ << "stopped while connecting";
+        closeTcp(videoSocket_);
+        closeAudioChannel();
+        videoSocket_ = kInvalidSocket;
         return;
     }
     retry_ = 0;
@@ -155,23 +169,21 @@ void Sender::writeAudio(Packet* packet)
 {
     if (audioSocket_ == kInvalidSocket) return;  // channel closed earlier: audio is lost
     FrameWriter frame(audioSocket_, *packet);
-    int timeouts = 0;
-    for (;;) {
-        int error = 0;
-        if (frame.writeRest(error)) {
-            stats_->audioPackets++;
-            stats_->bytes += frame.totalBytes();
-            if (owner_->onPacketWritten) owner_->onPacketWritten(1, *packet);
-            return;
-        }
-        const bool finishable =
-            isSendTimeout(error) && frame.started() && !stop_ && ++timeouts <= kMaxRetry;
-        if (finishable) continue;
-        qDebug().noquote().nospace() << host_ << " atcp wr err";
-        // A torn frame would garble every later one; a closed channel only loses audio.
-        if (frame.started()) closeAudioChannel();
+    int error = 0;
+    if (frame.writeRest(error)) {
+        stats_->audioPackets++;
+        stats_->bytes += frame.totalBytes();
+        if (owner_->onPacketWritten) owner_->onPacketWritten(1, *packet);
         return;
     }
+    // This thread writes video too: a receiver that stopped reading audio must not
+    // hold the picture back behind retries. A torn frame would garble every later
+    // one anyway; a closed channel only loses the sound.
+    if (isSendTimeout(error))
+        qDebug().noquote().nospace() << host_ << " audio channel closed: write timed out";
+    else
+        qDebug().noquote().nospace() << host_ << " atcp wr err";
+    closeAudioChannel();
 }
 
 void Sender::flushQueues()

@@ -52,6 +52,8 @@ MediaSink::~MediaSink()
 
 void MediaSink::startReading() { reading_ = true; }
 
+void MediaSink::setReadingAudio(bool reading) { readingAudio_ = reading; }
+
 void MediaSink::readChannel(int listenFd, int channel)
 {
     if (listenFd < 0) return;
@@ -61,9 +63,10 @@ void MediaSink::readChannel(int listenFd, int channel)
         if (poll(&p, 1, 50) > 0) fd = accept(listenFd, nullptr, nullptr);
     }
     if (fd < 0) return;
+    ++accepted_[channel];
     std::vector<uint8_t> buffer(64 * 1024);
     while (!quit_) {
-        if (!reading_) {
+        if (!reading_ || (channel == 1 && !readingAudio_ && !quit_)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }

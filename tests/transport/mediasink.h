@@ -18,11 +18,15 @@ public:
     ~MediaSink();
 
     void startReading();
+    // Holds back (false) or resumes (true) reading the audio connection alone.
+    void setReadingAudio(bool reading);
     bool listening() const { return videoListen_ >= 0; }
 
     // Waits until the stream carries `bytes` bytes or the channel closed.
     bool waitForVideoBytes(size_t bytes, int timeoutMs);
     bool waitForClose(int timeoutMs);
+    // Connections accepted so far on the video (0) or audio (1) port.
+    int accepted(int channel) const { return accepted_[channel].load(); }
 
     std::vector<uint8_t> videoBytes();
     std::vector<uint8_t> audioBytes();
@@ -40,6 +44,8 @@ private:
     int videoListen_ = -1;
     int audioListen_ = -1;
     std::atomic<bool> reading_;
+    std::atomic<bool> readingAudio_{true};
+    std::atomic<int> accepted_[2] = {{0}, {0}};
     std::atomic<bool> quit_{false};
     std::mutex mutex_;
     std::condition_variable changed_;

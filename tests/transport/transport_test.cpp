@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QThread>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -53,6 +54,7 @@ struct Rig {
     std::shared_ptr<PacketPool> videoPool;
     std::shared_ptr<PacketPool> audioPool = std::make_shared<PacketPool>(4096, 1024);
     std::vector<PacketQueuePtr> videoQueues;
+    std::vector<PacketQueuePtr> audioQueues;
 
     explicit Rig(uint32_t slotSize = 524288, int32_t slotCount = 200)
         : videoPool(std::make_shared<PacketPool>(slotSize, slotCount))
@@ -75,6 +77,7 @@ struct Rig {
         auto video = std::make_shared<PacketQueue>(videoPool);
         auto audio = std::make_shared<PacketQueue>(audioPool);
         videoQueues.push_back(video);
+        audioQueues.push_back(audio);
         auto attached = std::make_unique<Attached>();
         attached->sender = new Sender(context, host, video, audio);
         Attached* a = attached.get();
@@ -93,6 +96,20 @@ struct Rig {
         {
             std::lock_guard<std::mutex> lock(context->mutex);
             for (auto& queue : videoQueues) {
+                queue->packets.append(packet);
+                packet->refCount++;
+            }
+        }
+        context->packetsReady.notify_all();
+    }
+
+    void pushAudio(const std::vector<uint8_t>& bytes, uint32_t timestamp)
+    {
+        Packet* packet = audioPool->acquire(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        packet->timestamp = timestamp;
+        {
+            std::lock_guard<std::mutex> lock(context->mutex);
+            for (auto& queue : audioQueues) {
                 queue->packets.append(packet);
                 packet->refCount++;
             }
@@ -277,6 +294,66 @@ TEST(Sender, TimedOutWriteNeverLeavesATornFrame)
                                                         : patterned(400000, frame.timestamp));
     EXPECT_GT(a->sender->stats()->flushed, 0u);
     EXPECT_FALSE(a->sender->stopRequested());
+    rig.finish(*a);
+}
+
+// Stopped (the user cancelled) before its thread got to the send loop: it must not
+// open the receiver's channels, nor ask for the capture to start.
+TEST(Sender, StoppedBeforeItsLoopRunsNeverConnects)
+{
+    MediaSink sink("127.0.0.26");
+    ASSERT_TRUE(sink.listening());
+    Rig rig;
+    auto video = std::make_shared<PacketQueue>(rig.videoPool);
+    auto audio = std::make_shared<PacketQueue>(rig.audioPool);
+    auto* sender = new Sender(rig.context, "127.0.0.26", video, audio);
+    std::atomic<bool> connected{false};  // set in the Sender's thread
+    bool disconnected = false;
+    QObject::connect(
+        sender, &Sender::sigConnected, sender, [&] { connected = true; }, Qt::DirectConnection);
+    QObject::connect(sender, &Sender::sigDisconnected, qApp, [&](QString) { disconnected = true; });
+    sender->requestStop();
+    sender->start();
+    QMetaObject::invokeMethod(sender, "send", Qt::QueuedConnection);
+    ASSERT_TRUE(waitUntil([&] { return disconnected; }, 5000));
+    EXPECT_FALSE(connected);
+    EXPECT_FALSE(sender->stats()->connected);
+    // The receiver would have accepted the connections by now had any been made:
+    // the Sender connects both channels before it could announce anything.
+    EXPECT_EQ(sink.accepted(0), 0);
+    EXPECT_EQ(sink.accepted(1), 0);
+    delete sender;
+}
+
+// A receiver that stops reading its audio connection: the first audio write that
+// times out closes the audio channel, and video goes on at once instead of waiting
+// behind retries of the audio frame.
+TEST(Sender, StalledAudioChannelIsClosedAndVideoGoesOn)
+{
+    MediaSink sink("127.0.0.27");
+    ASSERT_TRUE(sink.listening());
+    sink.setReadingAudio(false);
+    Rig rig;
+    auto a = rig.attach("127.0.0.27");
+    ASSERT_TRUE(waitUntil([&] { return a->connected; }, 5000));
+    // Far more audio than the unread connection's buffers hold.
+    for (int i = 0; i < 3000; ++i) rig.pushAudio(patterned(4000, i), i);
+    // Each video frame must arrive within one send time-out (5 s) and a margin;
+    // the first of them waits behind the audio write that times out.
+    size_t expected = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto bytes = patterned(1000, 500 + i);
+        expected += 8 + bytes.size();
+        rig.pushVideo(bytes, 500 + i);
+        ASSERT_TRUE(sink.waitForVideoBytes(expected, 8000)) << "video frame " << i;
+    }
+    EXPECT_TRUE(logContains("127.0.0.27 audio channel closed"));
+    std::vector<MediaSink::Frame> frames;
+    ASSERT_TRUE(MediaSink::parseFrames(sink.videoBytes(), frames));
+    ASSERT_EQ(frames.size(), 8u);
+    EXPECT_EQ(frames.back().payload, patterned(1000, 507));
+    EXPECT_FALSE(a->sender->stopRequested());
+    EXPECT_EQ(a->sender->stats()->videoPackets, 8u);
     rig.finish(*a);
 }
 
