@@ -16,8 +16,8 @@ int64_t steadyNowNs()
 
 PipelineWorker::PipelineWorker()
 {
-    // Built before us, the pipeline is destroyed after us, so the stop we still
-    // run at process exit finds it in place.
+    // Built before us (and before the session we belong to), the pipeline is
+    // destroyed after us, so a task still running at process exit finds it in place.
     DesktopSharing::instance();
     thread_ = std::thread(&PipelineWorker::runTasks, this);
 }
@@ -30,6 +30,12 @@ PipelineWorker::~PipelineWorker()
     }
     wake_.notify_one();
     thread_.join();
+}
+
+void PipelineWorker::dropQueued()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.clear();
 }
 
 void PipelineWorker::post(std::function<void()> task)

@@ -25,6 +25,11 @@ public:
     PipelineWorker();
     ~PipelineWorker() override;  // runs what is still queued, then ends the thread
 
+    // Forgets the tasks that have not begun (the one running, if any, completes).
+    // For the session's destructor at process exit, which asks nothing of the
+    // pipeline any more.
+    void dropQueued();
+
     // Each may be called from any thread and returns at once.
     void init(quint64 run, PacketCallback callback, void* context, int captureMode,
               WindowRecord target);

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <cstring>
+#include <shared_mutex>
 #include <utility>
 
 #include "Comm/logging.h"
@@ -24,6 +25,19 @@ std::shared_ptr<Packet> privateCopy(const uint8_t* data, uint32_t size)
         delete p;
     });
 }
+// Which session the capture loops may feed. They run until the pipeline's own
+// static is destroyed, after the session's: once the session is gone the frame
+// sink drops what they still hand over. Never destroyed, for the same reason.
+struct SinkGate {
+    std::shared_mutex mutex;
+    const ScreenSender* live = nullptr;
+};
+
+SinkGate& sinkGate()
+{
+    static SinkGate* gate = new SinkGate;
+    return *gate;
+}
 }  // namespace
 
 ScreenSender* ScreenSender::instance()
@@ -44,9 +58,31 @@ ScreenSender::ScreenSender()
         LOG(INFO) << "cannot reach receiver " << host.toStdString();
     };
     connect(&pipeline_, &PipelineWorker::initFinished, this, &ScreenSender::captureInitFinished);
+    std::unique_lock<std::shared_mutex> lock(sinkGate().mutex);
+    sinkGate().live = this;
 }
 
-ScreenSender::~ScreenSender() { deleteThis(); }
+// Runs among the statics at process exit. The pipeline (DesktopSharing and the
+// encoder and sound singletons it builds first) was completed during our
+// construction, so it is destroyed after us and stops its loops itself. Nothing
+// in it is asked to do anything from here, and the logger may be gone already:
+// the frame sink is shut, the Senders are told to end (they keep what they use
+// alive through their shared pointers), and the worker drops its queued tasks; its
+// destructor (our last member) then only waits for a task already running, which
+// touches the pipeline, still in place.
+ScreenSender::~ScreenSender()
+{
+    {
+        std::unique_lock<std::shared_mutex> lock(sinkGate().mutex);
+        sinkGate().live = nullptr;
+    }
+    disconnect(&pipeline_, nullptr, this, nullptr);
+    pipeline_.dropQueued();
+    for (Sender* sender : senders_) {
+        disconnect(sender, nullptr, this, nullptr);
+        sender->requestStop();
+    }
+}
 
 void ScreenSender::setNetworkErrorHandler(std::function<void(QString)> handler)
 {
@@ -141,6 +177,12 @@ void ScreenSender::recvAccept(const QString& host)
         LOG(INFO) << "session already released, " << host.toStdString() << " not served";
         return;
     }
+    for (const Sender* sender : senders_) {
+        if (sender->host() != host || sender->stopRequested()) continue;
+        // A repeated answer: the receiver is streaming already.
+        qDebug().noquote().nospace() << "accept from " << host << ", served already: ignored";
+        return;
+    }
     if (senders_.isEmpty()) beginCaptureRun();
     auto stats = std::make_shared<SendStats>();
     stats_[host] = stats;
@@ -151,7 +193,12 @@ void ScreenSender::recvAccept(const QString& host)
     // In the Sender's thread once its media channels stand; only posts the start.
     const quint64 run = run_;
     connect(
-        sender, &Sender::sigConnected, sender, [this, run] { pipeline_.start(run); },
+        sender, &Sender::sigConnected, sender,
+        [this, run] {
+            // Not once the session is being destroyed at exit.
+            std::shared_lock<std::shared_mutex> lock(sinkGate().mutex);
+            if (sinkGate().live == this) pipeline_.start(run);
+        },
         Qt::DirectConnection);
     connect(sender, &Sender::sigDisconnected, this, &ScreenSender::senderExit);
     senders_.append(sender);
@@ -226,6 +273,8 @@ int ScreenSender::frameSink(void* user, int mediaType, uint8_t* data, int size, 
                             uint32_t timestamp)
 {
     if (user == nullptr || size < 0 || (data == nullptr && size > 0)) return -1;
+    std::shared_lock<std::shared_mutex> lock(sinkGate().mutex);
+    if (sinkGate().live != user) return -1;
     static_cast<ScreenSender*>(user)->distribute(mediaType, data, static_cast<uint32_t>(size),
                                                  timestamp);
     return 0;

@@ -140,7 +140,7 @@ private:
     QMap<QString, std::shared_ptr<SendStats>> stats_;
     std::function<void(QString)> networkErrorHandler_;
     QualityOverrides overrides_;
-    // Last: at process exit it finishes the capture's stop, and ends its thread,
-    // while everything the frame sink uses still stands.
+    // Last: destroyed first, it ends its thread (waiting for a task still running)
+    // while everything that task reports to still stands.
     PipelineWorker pipeline_;
 };

@@ -206,6 +206,30 @@ TEST_F(Session, StalledReceiverIsCutOffAndTheOtherKeepsEveryPacket)
     ASSERT_TRUE(waitUntil([&] { return observer.ended.size() == 2; }, 20000));
 }
 
+// The command channel says "accept" again for a receiver that is being served
+// (a repeated answer): the Sender streaming to it and its counters stay.
+TEST_F(Session, RepeatedAcceptFromAServedHostIsIgnored)
+{
+    ReceiverProcess receiver("127.0.0.39", {"--answer", "accept"});
+    castTo(receiver);
+    const auto stats = session->statsFor("127.0.0.39");
+    ASSERT_TRUE(stats);
+    const int beginSends = observer.beginSend;
+    ASSERT_TRUE(QMetaObject::invokeMethod(session, "recvAccept", Qt::DirectConnection,
+                                          Q_ARG(QString, "127.0.0.39")));
+    EXPECT_EQ(session->attachedCount(), 1);
+    EXPECT_EQ(session->statsFor("127.0.0.39"), stats);
+    EXPECT_EQ(observer.beginSend, beginSends);
+    EXPECT_FALSE(logLineContaining("accept from 127.0.0.39, served already: ignored").isEmpty());
+    const uint64_t before = stats->videoPackets;
+    ASSERT_TRUE(waitUntil([&] { return stats->videoPackets > before + 5; }, 10000));
+    session->stop("127.0.0.39");
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.39"); }, 10000));
+    const QString summary = receiver.waitForSummary();
+    EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
+    EXPECT_EQ(ReceiverProcess::field(summary, "video_frames"), (long long)stats->videoPackets);
+}
+
 // Without a screen, and no size asked for, the encoder has nothing to open at:
 // the front ends hear why, the receiver stays attached as before.
 TEST_F(Session, ACaptureThatCannotBeSetUpIsReported)

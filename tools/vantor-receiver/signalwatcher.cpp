@@ -1,5 +1,6 @@
 #include "tools/vantor-receiver/signalwatcher.h"
 
+#include <errno.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,8 +12,12 @@ int pipeEnds[2] = {-1, -1};
 
 void onSignal(int number)
 {
+    // The interrupted code may be about to read errno: a failed write must not
+    // change what it sees.
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[0], &byte, 1);
+    errno = savedErrno;
 }
 }  // namespace
 
