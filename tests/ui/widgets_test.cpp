@@ -102,7 +102,7 @@ void WidgetsTest::circleButtonTimerTurnsItWhileStarted()
 void WidgetsTest::castDevItemShowsARichTextIdAsTyped()
 {
     const QString id = QStringLiteral("<b>Pixel</b> <img src=x>");
-    CastDevItem item(QStringLiteral(":/img/icon_shouji.png"), id, QStringLiteral("192.168.1.9"));
+    CastDevItem item(QStringLiteral(":/img/icon_shouji.png"), id, QStringLiteral("198.51.100.9"));
     item.show();
     QVERIFY(QTest::qWaitForWindowExposed(&item));
 
