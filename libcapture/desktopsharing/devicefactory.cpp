@@ -6,8 +6,8 @@
 #include "libcapture/desktopsharing/testsources/testtonecapture.h"
 
 #if defined(__linux__)
-#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
-#include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsesilenceplayer.h"
 #include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
 #endif
 

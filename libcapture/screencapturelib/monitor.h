@@ -1,11 +1,8 @@
-// One monitor as the X server's RandR monitor list describes it.
+// One monitor of the desktop, as the platform lists it.
 #pragma once
 
 #include <string>
 #include <vector>
-
-// Xlib's Display, declared here so that users need not see Xlib's macros.
-typedef struct _XDisplay Display;
 
 namespace ScreenCaptureLib {
 
@@ -19,9 +16,8 @@ struct Monitor {
     bool selected = false;  // only selected monitors are captured
 };
 
-// The active monitors, primary first as the server orders them. Empty when
+// The active monitors, primary first as the system orders them. Empty when
 // there is no display.
 std::vector<Monitor> getMonitors();
-std::vector<Monitor> getMonitors(Display* display);
 
 }  // namespace ScreenCaptureLib

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
-#include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsesilenceplayer.h"
 
 namespace {
 

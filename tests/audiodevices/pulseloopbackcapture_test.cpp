@@ -1,6 +1,6 @@
 // Runs under with-pulseaudio.sh: a private daemon whose default sink is the
 // null sink "vantor_test" (s16le, 48000 Hz, stereo).
-#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Runs under with-pulseaudio.sh: a private daemon whose default sink is the
 // null sink "vantor_test" (s16le, 48000 Hz, stereo).
-#include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsesilenceplayer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
 #include "tests/audiodevices/audiotestsupport.h"
 
 namespace {

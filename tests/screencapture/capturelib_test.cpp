@@ -8,7 +8,7 @@
 
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "libcapture/screencapturelib/screencapturelib.h"
-#include "libcapture/screencapturelib/x11cursor.h"
+#include "libcapture/screencapturelib/x11/x11cursor.h"
 #include "tests/screencapture/framecollector.h"
 #include "tests/screencapture/testdisplay.h"
 

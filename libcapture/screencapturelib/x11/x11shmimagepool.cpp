@@ -1,10 +1,10 @@
-#include "libcapture/screencapturelib/x11shmimagepool.h"
+#include "libcapture/screencapturelib/x11/x11shmimagepool.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "libcapture/screencapturelib/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
 
 namespace ScreenCaptureLib {
 

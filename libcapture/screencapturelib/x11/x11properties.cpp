@@ -1,4 +1,4 @@
-#include "libcapture/screencapturelib/x11properties.h"
+#include "libcapture/screencapturelib/x11/x11properties.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

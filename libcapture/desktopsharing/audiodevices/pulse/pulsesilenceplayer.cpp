@@ -1,4 +1,4 @@
-#include "libcapture/desktopsharing/audiodevices/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsesilenceplayer.h"
 
 #include <cstring>
 

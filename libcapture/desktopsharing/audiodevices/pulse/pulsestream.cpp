@@ -1,4 +1,4 @@
-#include "libcapture/desktopsharing/audiodevices/pulsestream.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsestream.h"
 
 PulseStream::PulseStream(const char* logPrefix, const char* clientName, const char* streamName,
                          const char* failedMessage, std::function<void()> released)

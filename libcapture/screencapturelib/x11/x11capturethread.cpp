@@ -10,11 +10,12 @@
 #include <atomic>
 
 #include "libcapture/screencapturelib/capturestate.h"
-#include "libcapture/screencapturelib/x11cursor.h"
-#include "libcapture/screencapturelib/x11display.h"
-#include "libcapture/screencapturelib/x11errortrap.h"
-#include "libcapture/screencapturelib/x11grabber.h"
-#include "libcapture/screencapturelib/x11windowgeometry.h"
+#include "libcapture/screencapturelib/x11/x11cursor.h"
+#include "libcapture/screencapturelib/x11/x11display.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11grabber.h"
+#include "libcapture/screencapturelib/x11/x11monitors.h"
+#include "libcapture/screencapturelib/x11/x11windowgeometry.h"
 
 namespace ScreenCaptureLib {
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "libcapture/desktopsharing/audiodevice.h"
-#include "libcapture/desktopsharing/audiodevices/pulsestream.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsestream.h"
 
 class PulseSilencePlayer : public AudioRenderDevice {
 public:

@@ -1,7 +1,7 @@
 #include <X11/extensions/Xrandr.h>
 
-#include "libcapture/screencapturelib/monitor.h"
-#include "libcapture/screencapturelib/x11display.h"
+#include "libcapture/screencapturelib/x11/x11monitors.h"
+#include "libcapture/screencapturelib/x11/x11display.h"
 
 namespace ScreenCaptureLib {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "libcapture/screencapturelib/x11windowgeometry.h"
+#include "libcapture/screencapturelib/x11/x11windowgeometry.h"
 
 namespace ScreenCaptureLib {
 

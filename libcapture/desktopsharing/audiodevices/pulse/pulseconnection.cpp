@@ -1,4 +1,4 @@
-#include "libcapture/desktopsharing/audiodevices/pulseconnection.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseconnection.h"
 
 #include <pulse/rtclock.h>
 

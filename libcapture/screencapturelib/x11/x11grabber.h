@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "libcapture/framepool/framepool.h"
-#include "libcapture/screencapturelib/x11shmimagepool.h"
+#include "libcapture/screencapturelib/x11/x11shmimagepool.h"
 
 namespace ScreenCaptureLib {
 

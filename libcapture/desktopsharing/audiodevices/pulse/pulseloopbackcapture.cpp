@@ -1,4 +1,4 @@
-#include "libcapture/desktopsharing/audiodevices/pulseloopbackcapture.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
 
 #include <cstring>
 

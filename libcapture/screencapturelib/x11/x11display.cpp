@@ -1,7 +1,7 @@
 // The log first: Xlib's macros (Bool, Status, ...) break the headers it pulls in.
 // clang-format off
 #include "Comm/logging.h"
-#include "libcapture/screencapturelib/x11display.h"
+#include "libcapture/screencapturelib/x11/x11display.h"
 // clang-format on
 
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <set>
 
 #include "libcapture/screencapturelib/screencapturelib.h"
-#include "libcapture/screencapturelib/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
 
 // A vanished X server reaches Xlib as an IO error on every connection to it.
 // Xlib calls the process-wide IO error handler and then the connection's exit

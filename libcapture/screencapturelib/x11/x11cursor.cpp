@@ -1,4 +1,4 @@
-#include "libcapture/screencapturelib/x11cursor.h"
+#include "libcapture/screencapturelib/x11/x11cursor.h"
 
 #include <X11/extensions/Xfixes.h>
 

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
-#include "libcapture/screencapturelib/x11display.h"
-#include "libcapture/screencapturelib/x11errortrap.h"
-#include "libcapture/screencapturelib/x11properties.h"
-#include "libcapture/screencapturelib/x11windowgeometry.h"
+#include "libcapture/screencapturelib/x11/x11display.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11properties.h"
+#include "libcapture/screencapturelib/x11/x11windowgeometry.h"
 
 using namespace ScreenCaptureLib;
 

@@ -1,11 +1,11 @@
-#include "libcapture/screencapturelib/x11windowgeometry.h"
+#include "libcapture/screencapturelib/x11/x11windowgeometry.h"
 
 #include <X11/Xatom.h>
 
 #include <vector>
 
-#include "libcapture/screencapturelib/x11errortrap.h"
-#include "libcapture/screencapturelib/x11properties.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11properties.h"
 
 namespace ScreenCaptureLib {
 

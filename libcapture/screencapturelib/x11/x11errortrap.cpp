@@ -1,4 +1,4 @@
-#include "libcapture/screencapturelib/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
 
 #include <mutex>
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "libcapture/desktopsharing/audiodevice.h"
-#include "libcapture/desktopsharing/audiodevices/pulsestream.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulsestream.h"
 
 class PulseLoopbackCapture : public AudioCaptureDevice {
 public:

@@ -1,10 +1,10 @@
-#include "libcapture/screencapturelib/x11grabber.h"
+#include "libcapture/screencapturelib/x11/x11grabber.h"
 
 #include <X11/Xutil.h>
 
 #include <cstring>
 
-#include "libcapture/screencapturelib/x11errortrap.h"
+#include "libcapture/screencapturelib/x11/x11errortrap.h"
 
 namespace ScreenCaptureLib {
 namespace {

@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "libcapture/desktopsharing/audiodevice.h"
-#include "libcapture/desktopsharing/audiodevices/pulseconnection.h"
+#include "libcapture/desktopsharing/audiodevices/pulse/pulseconnection.h"
 
 class PulseStream {
 public:
