@@ -1,19 +1,15 @@
 # The pipeline: audio capture and buffer, desktop sharing, the capture facade and
-# the device factory. Needs the encoders (encoders.cmake).
-if(TARGET vantor_encoders)
-  add_library(vantor_desktopsharing STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/audiobuffer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/audiocapture.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/devicefactory.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/desktopsharing.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/capture.cpp)
-  target_link_libraries(vantor_desktopsharing PUBLIC
-    vantor_encoders vantor_testsources vantor_framepool vantor_log
-    PkgConfig::FFMPEG Threads::Threads)
-  if(UNIX AND NOT APPLE)
-    # The real devices: X11 screen and window capture, PulseAudio system audio.
-    target_link_libraries(vantor_desktopsharing PUBLIC vantor_screencapture vantor_audiodevices)
-  endif()
-else()
-  message(STATUS "vantor_desktopsharing waits for the encoders (vantor_encoders)")
+# the device factory, on the encoders (encoders.cmake).
+add_library(vantor_desktopsharing STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/audiobuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audiocapture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devicefactory.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desktopsharing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture.cpp)
+target_link_libraries(vantor_desktopsharing PUBLIC
+  vantor_encoders vantor_testsources vantor_framepool vantor_log
+  PkgConfig::FFMPEG Threads::Threads)
+if(UNIX AND NOT APPLE)
+  # The real devices: X11 screen and window capture, PulseAudio system audio.
+  target_link_libraries(vantor_desktopsharing PUBLIC vantor_screencapture vantor_audiodevices)
 endif()
