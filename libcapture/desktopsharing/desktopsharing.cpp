@@ -116,6 +116,13 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
         LOG(INFO) << "audio source: none, casting video only";
     } else if (AudioCapture::instance().init(kAudioBufferBytes, audioKind_) < 0) {
         LOG(INFO) << "AudioCapture init err: no audio device, casting video only";
+    } else if (!AACEncoder::instance().init(AudioCapture::instance().getChannels(),
+                                            AudioCapture::instance().getSampleRate(),
+                                            audioBitRate_)) {
+        // A sound the encoder cannot take must not cost the picture.
+        LOG(INFO) << "AACEncoder init err: " << AudioCapture::instance().getChannels()
+                  << " channels at " << AudioCapture::instance().getSampleRate()
+                  << " Hz, casting video only";
     } else {
         audioEnabled = true;
         sampleRate = AudioCapture::instance().getSampleRate();
@@ -126,8 +133,10 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
     // at that size, so the size the source will deliver is asked for instead.
     int sourceWidth = source->frameWidth(), sourceHeight = source->frameHeight();
     if (sourceWidth <= 0 || sourceHeight <= 0) source->sourceSize(sourceWidth, sourceHeight);
-    const int32_t width = requested_.width ? requested_.width : sourceWidth;
-    const int32_t height = requested_.height ? requested_.height : sourceHeight;
+    // 4:2:0 pictures have even sides: an 801 x 601 window is encoded at 800 x 600
+    // (the encoder's scaler takes the odd frames).
+    const int32_t width = requested_.width ? requested_.width : sourceWidth & ~1;
+    const int32_t height = requested_.height ? requested_.height : sourceHeight & ~1;
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         everInitialized_ = true;
@@ -140,8 +149,6 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
 
     if (!H264Encoder::instance().init(width, height, videoBitRate_, videoFrameRate_, videoGop_))
         return failInit("H264Encoder init err");
-    if (audioEnabled && !AACEncoder::instance().init(channels, sampleRate, audioBitRate_))
-        return failInit("AACEncoder init err");
     std::lock_guard<std::mutex> state(stateMutex_);
     initialized_ = true;
     return true;

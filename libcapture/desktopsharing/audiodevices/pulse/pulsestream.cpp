@@ -18,9 +18,12 @@ int PulseStream::init()
     if (connection_.connect() < 0) return -1;
     if (connection_.queryDefaultSink(&sink_) < 0) return -1;
 
-    // The sink may mix in float; we always use 16-bit at its rate and channels.
+    // The sink may mix in float; we always use 16-bit at its rate. A surround
+    // output (six or eight channels on HDMI) is taken as stereo, which the server
+    // downmixes: the AAC encoder and most receivers take at most two channels.
     sampleSpec_ = sink_.sampleSpec;
     sampleSpec_.format = PA_SAMPLE_S16LE;
+    if (sampleSpec_.channels > kMaxChannels) sampleSpec_.channels = kMaxChannels;
     format_.channels = sampleSpec_.channels;
     format_.sampleRate = static_cast<int>(sampleSpec_.rate);
     format_.bitsPerSample = 16;

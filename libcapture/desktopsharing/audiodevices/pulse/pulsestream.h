@@ -39,6 +39,8 @@ public:
     void report(const char* what) const { connection_.report(what); }
 
 private:
+    static constexpr uint8_t kMaxChannels = 2;
+
     static void onState(pa_stream* stream, void* userdata);
     // With the state lock held: creates and connects the stream; nullptr, or
     // the failure message (the stream is released then).

@@ -1,0 +1,20 @@
+// A mapped top-level X window of a given size, painted in one colour. Kept apart
+// so that tests need not see Xlib's macros.
+#pragma once
+
+#include <cstdint>
+
+typedef struct _XDisplay Display;
+
+class PlainWindow {
+public:
+    PlainWindow(int width, int height);  // on $DISPLAY; id() is 0 without one
+    ~PlainWindow();
+    PlainWindow(const PlainWindow&) = delete;
+    PlainWindow& operator=(const PlainWindow&) = delete;
+    uintptr_t id() const { return window_; }
+
+private:
+    Display* display_ = nullptr;
+    uintptr_t window_ = 0;
+};
