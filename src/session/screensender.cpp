@@ -231,8 +231,12 @@ void ScreenSender::captureInitFinished(quint64 run, bool ok, const QString& reas
     if (run != run_ || !initPending_) return;  // that run was stopped meanwhile
     initPending_ = false;
     if (!ok) {
-        LOG(INFO) << "capture init failed: " << reason.toStdString();
+        // Nothing to stream: the receivers that accepted are not connected to, so
+        // none waits on a stream that never comes, and the front ends say why.
+        LOG(INFO) << "capture init failed: " << reason.toStdString() << ", cast refused";
         emit captureFailed(reason);
+        stopCapture();
+        return;
     }
     {
         // The header belongs to one run: the previous one (stopped just before this

@@ -78,8 +78,8 @@ signals:
     void answered(QString host, QString answer);
     // A receiver's Sender has ended (after its stream, or when it could not connect).
     void senderEnded(QString host);
-    // The capture could not be set up (no screen to capture, no encoder); the
-    // receivers stay attached but get no picture.
+    // The capture could not be set up (no screen to capture, no encoder): the
+    // cast is off, every receiver that accepted for it ends (senderEnded) unserved.
     void captureFailed(QString reason);
 
 private slots:

@@ -231,22 +231,38 @@ TEST_F(Session, RepeatedAcceptFromAServedHostIsIgnored)
 }
 
 // Without a screen, and no size asked for, the encoder has nothing to open at:
-// the front ends hear why, the receiver stays attached as before.
-TEST_F(Session, ACaptureThatCannotBeSetUpIsReported)
+// the cast is refused. The front ends hear why, the receiver that accepted is
+// never connected to (no stream header without a picture), and the next cast,
+// with a picture to send, reaches it.
+TEST_F(Session, ACaptureThatCannotBeSetUpRefusesTheCast)
 {
+    const QByteArray display = qgetenv("DISPLAY");
     qunsetenv("DISPLAY");
     Capture::setVideoSource(VideoSourceKind::Screen);
     session->setQualityOverrides({25, 4, 1366});  // no such resolution: the source's size
     ReceiverProcess receiver("127.0.0.38", {"--answer", "accept"});
     ASSERT_TRUE(receiver.waitUntilListening());
     session->start("127.0.0.38");
-    ASSERT_TRUE(waitUntil([&] { return !observer.failures.isEmpty(); }, 10000));
-    EXPECT_EQ(observer.failures, QStringList{"H264Encoder init err"});
-    ASSERT_TRUE(waitUntil([&] { return observer.beginSend == 1; }, 10000));
-    EXPECT_TRUE(session->isSendingTo("127.0.0.38"));
-    EXPECT_FALSE(DesktopSharing::instance().isInitialized());
-    session->stop("127.0.0.38");
     ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.38"); }, 10000));
+    EXPECT_EQ(observer.failures, QStringList{"H264Encoder init err"});
+    EXPECT_EQ(observer.beginSend, 0);
+    EXPECT_EQ(observer.sendStop, 0);  // one message for the user: the failure
+    EXPECT_FALSE(session->isSendingTo("127.0.0.38"));
+    EXPECT_EQ(session->attachedCount(), 0);
+    EXPECT_FALSE(DesktopSharing::instance().isInitialized());
+
+    if (!display.isEmpty()) qputenv("DISPLAY", display);
+    Capture::setVideoSource(VideoSourceKind::TestPicture);
+    session->setQualityOverrides({25, 4, 640});
+    castTo(receiver);
+    const auto stats = session->statsFor("127.0.0.38");
+    ASSERT_TRUE(stats);
+    session->stop("127.0.0.38");
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.count("127.0.0.38") == 2; }, 10000));
+    // The receiver's first and only cast is the one with the picture.
+    const QString summary = receiver.waitForSummary();
+    EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
+    EXPECT_EQ(ReceiverProcess::field(summary, "video_frames"), (long long)stats->videoPackets);
 }
 
 int main(int argc, char** argv)
