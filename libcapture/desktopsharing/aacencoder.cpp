@@ -177,6 +177,10 @@ void AACEncoder::destroy()
     samplesSent = 0;
     swr_free(&resampler);
     av_frame_free(&frame);
+    // The encoder holds back a frame or two of look-ahead; nobody wants them
+    // after the cast, so it is drained quietly instead of warning at close.
+    if (codecContext && packet && avcodec_send_frame(codecContext, nullptr) == 0)
+        while (avcodec_receive_packet(codecContext, packet) == 0) av_packet_unref(packet);
     av_packet_free(&packet);
     avcodec_free_context(&codecContext);
 }

@@ -314,6 +314,7 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
             qDebug().noquote() << (video ? "video" : "audio") << "queue of"
                                << routes[i].queue->packets.size()
                                << "packets taken out of distribution, receiver too slow";
+            routes[i].stats->cutOffAtNs = steadyClockNs();
             cutOff_.append({routes[i].queue, routes[i].stats});
             routes.removeAt(i);
         }

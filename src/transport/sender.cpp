@@ -71,6 +71,7 @@ void Sender::streamLoop()
     audioSocket_ = connectTcp(hostText.constData(), kAudioPort);
     if (videoSocket_ == kInvalidSocket || audioSocket_ == kInvalidSocket) {
         qDebug().noquote().nospace() << "conn to: " << host_ << " Fail";
+        endAs(StreamEnd::CouldNotConnect);
         if (videoSocket_ != kInvalidSocket) closeTcp(videoSocket_);
         if (audioSocket_ != kInvalidSocket) closeTcp(audioSocket_);
         videoSocket_ = audioSocket_ = kInvalidSocket;
@@ -122,6 +123,7 @@ void Sender::streamLoop()
             videoQueue_->pool->release(video);
             if (retry_ > kMaxRetry) {
                 qDebug().noquote().nospace() << host_ << "max retry";
+                endAs(StreamEnd::TooSlow);
                 stop_ = true;
             }
         }
@@ -149,6 +151,7 @@ void Sender::writeVideo(Packet* packet)
         }
         if (!isSendTimeout(error)) {
             qDebug().noquote().nospace() << host_ << " vtcp wr err";
+            endAs(StreamEnd::Reset);
             stop_ = true;
             return;
         }
@@ -159,6 +162,7 @@ void Sender::writeVideo(Packet* packet)
         // Part of the frame is out. The framing cannot resynchronise, so either the
         // rest follows or the channel ends here.
         if (stop_ || retry_ > kMaxRetry) {
+            if (retry_ > kMaxRetry) endAs(StreamEnd::TooSlow);
             stop_ = true;
             return;
         }
@@ -205,8 +209,16 @@ void Sender::closeAudioChannel()
     audioSocket_ = kInvalidSocket;
 }
 
+void Sender::endAs(StreamEnd end)
+{
+    StreamEnd none = StreamEnd::None;
+    if (stats_->end.compare_exchange_strong(none, end)) stats_->endedAtNs = steadyClockNs();
+}
+
 void Sender::disconnected()
 {
+    // Ended by nothing else: by our stop, after or before its channels stood.
+    endAs(stats_->connected ? StreamEnd::Completed : StreamEnd::StoppedEarly);
     stop_ = true;
     stats_->finished = true;
     emit sigDisconnected(host_);

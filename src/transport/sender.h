@@ -41,6 +41,8 @@ signals:
 
 public slots:
     void send();
+    // Records how the stream ended; the first reason given counts.
+    void endAs(StreamEnd end);
     void disconnected();
     void bytesWritten(qint64 bytes);
 

@@ -15,11 +15,9 @@
 namespace {
 constexpr int kSendTimeoutMs = 5000;
 
-void printError(const char* text)
-{
-    fputs(text, stdout);
-    fflush(stdout);
-}
+// A line of its own on standard error: standard output is where vantor-cast
+// writes its results, and a bare "err connect" there ran into the next line.
+void printError(const char* text) { std::fprintf(stderr, "%s\n", text); }
 }  // namespace
 
 TcpSocket connectTcp(const char* host, int port)
@@ -36,7 +34,8 @@ TcpSocket connectTcp(const char* host, int port)
         if (result) freeaddrinfo(result);
         return kInvalidSocket;
     }
-    int fd = socket(result->ai_family, result->ai_socktype, result->ai_protocol);
+    // Close-on-exec: a program we start must not hold a receiver's stream open.
+    int fd = socket(result->ai_family, result->ai_socktype | SOCK_CLOEXEC, result->ai_protocol);
     if (fd < 0) {
         printError("err socket");
         freeaddrinfo(result);

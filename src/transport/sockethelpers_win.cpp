@@ -9,11 +9,9 @@
 namespace {
 constexpr DWORD kSendTimeoutMs = 5000;
 
-void printError(const char* text)
-{
-    fputs(text, stdout);
-    fflush(stdout);
-}
+// A line of its own on standard error: standard output is where vantor-cast
+// writes its results, and a bare "err connect" there ran into the next line.
+void printError(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // Winsock is started once per process; a failed start is tried again next time.
 bool startWinsock()

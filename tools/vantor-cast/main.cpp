@@ -7,6 +7,7 @@
 
 #include "Comm/logging.h"
 #include "tools/vantor-cast/subcommand.h"
+#include "tools/vantor-cast/terminaloutput.h"
 
 // Last: Xlib's macros (None, Bool, ...) must not reach the headers above.
 #include <X11/Xlib.h>
@@ -22,7 +23,9 @@ const Subcommand* const kSubcommands[] = {
 void printUsage(FILE* stream)
 {
     std::fputs(
-        "usage: vantor-cast <subcommand> [options]   (--help after a subcommand for its options)\n",
+        "usage: vantor-cast [--verbose] <subcommand> [options]   (--help after a subcommand for "
+        "its options)\n"
+        "  --verbose  also show the encoders' statistics and debug output\n",
         stream);
     for (const Subcommand* command : kSubcommands)
         std::fprintf(stream, "  %-8s %s\n", command->name, command->summary);
@@ -40,6 +43,7 @@ int main(int argc, char* argv[])
     QNetworkProxyFactory::setUseSystemConfiguration(false);
 
     QStringList arguments = QCoreApplication::arguments();
+    terminaloutput::apply(terminaloutput::takeVerboseFlag(arguments));
     if (arguments.size() < 2) {
         printUsage(stderr);
         return kUsageExitCode;

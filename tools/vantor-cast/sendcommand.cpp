@@ -20,6 +20,7 @@
 #include "src/session/screensender.h"
 #include "tools/vantor-cast/commandline.h"
 #include "tools/vantor-cast/receiverresolver.h"
+#include "tools/vantor-cast/sendsummary.h"
 #include "tools/vantor-cast/subcommand.h"
 
 namespace {
@@ -124,7 +125,8 @@ void waitFor(const std::function<bool()>& done, int timeoutMs)
         if (done()) loop.quit();
     });
     check.start(20);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    // Precise: a coarse timer may fire 5 % early, and an 8 s cast would last 7.6 s.
+    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
@@ -224,6 +226,9 @@ int runSend(const QStringList& arguments)
     session->setNetworkErrorHandler([](QString host) {
         std::fprintf(stderr, "vantor-cast: cannot reach %s\n", qPrintable(host));
     });
+    QString captureFailure;
+    QObject::connect(session, &ScreenSender::captureFailed,
+                     [&captureFailure](QString reason) { captureFailure = reason; });
 
     std::vector<Receiver> receivers;
     for (const QString& target : targets) receivers.push_back({target.trimmed(), {}});
@@ -240,6 +245,7 @@ int runSend(const QStringList& arguments)
     // Receivers are asked one after the other: the session keeps one command
     // channel, and a receiver that accepts late joins the running capture.
     QElapsedTimer streaming;
+    int64_t castStartNs = 0;
     for (Receiver& receiver : receivers) {
         receiver.address = receiverresolver::resolve(receiver.target, timeoutSeconds * 1000);
         if (receiver.address.isEmpty()) {
@@ -247,11 +253,20 @@ int runSend(const QStringList& arguments)
             continue;
         }
         ask(session, receiver, timeoutSeconds * 1000);
-        if (receiver.answer == QLatin1String("accept") && !streaming.isValid()) streaming.start();
+        if (receiver.answer == QLatin1String("accept") && !streaming.isValid()) {
+            streaming.start();
+            castStartNs = steadyClockNs();
+        }
     }
     if (streaming.isValid()) {
         const qint64 left = qint64(seconds) * 1000 - streaming.elapsed();
-        if (left > 0) waitFor([] { return false; }, int(left));
+        // Over early when no receiver is left to serve.
+        const auto nobodyLeft = [&] {
+            for (const Receiver& receiver : receivers)
+                if (receiver.answer == QLatin1String("accept") && !receiver.ended) return false;
+            return true;
+        };
+        if (left > 0) waitFor(nobodyLeft, int(left));
     }
 
     const std::vector<double> encodeMs = DesktopSharing::instance().encodeTimesMs();
@@ -268,21 +283,16 @@ int runSend(const QStringList& arguments)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     QTextStream out(stdout);
+    QTextStream errors(stderr);
     bool allServed = true;
     for (const Receiver& receiver : receivers) {
         const auto stats =
             receiver.address.isEmpty() ? nullptr : session->statsFor(receiver.address);
-        const bool served = receiver.answer == QLatin1String("accept") && stats &&
-                            stats->connected && stats->videoPackets > 0;
-        allServed = allServed && served;
-        out << "receiver=" << receiver.target << " address=" << receiver.address
-            << " answer=" << receiver.answer << " streamed=" << (served ? 1 : 0)
-            << " video_packets=" << (stats ? qulonglong(stats->videoPackets) : 0)
-            << " audio_packets=" << (stats ? qulonglong(stats->audioPackets) : 0)
-            << " bytes=" << (stats ? qulonglong(stats->bytes) : 0)
-            << " video_dropped=" << (stats ? qulonglong(stats->videoDropped) : 0)
-            << " flushed=" << (stats ? qulonglong(stats->flushed) : 0) << '\n';
+        allServed = sendsummary::report({receiver.target, receiver.address, receiver.answer, stats},
+                                        castStartNs, out, errors) &&
+                    allServed;
     }
+    errors.flush();
     out << QString("encode frames=%1 p50_ms=%2 p95_ms=%3\n")
                .arg(encodeMs.size())
                .arg(percentile(encodeMs, 0.50), 0, 'f', 2)
@@ -291,6 +301,11 @@ int runSend(const QStringList& arguments)
     // deliver what was asked for.
     if (ScreenCaptureLib::displayLost()) {
         out << "cast failed: display lost\n";
+        out.flush();
+        return 1;
+    }
+    if (!captureFailure.isEmpty()) {
+        out << "cast failed: " << captureFailure << '\n';
         out.flush();
         return 1;
     }
