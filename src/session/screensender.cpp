@@ -258,9 +258,13 @@ void ScreenSender::attach(Sender* sender, const Route& video, const Route& audio
     {
         std::lock_guard<std::mutex> lock(context_->mutex);
         if (headerPacket_) {
-            // A late joiner starts with the parameter sets and key frame of this run.
-            video.queue->packets.append(headerPacket_.get());
-            video.queue->heldHeader = headerPacket_;
+            // A late joiner starts with the parameter sets and key frame of this run,
+            // stamped as the latest picture: its stream must not begin at the run's
+            // first millisecond and then jump to the present.
+            auto header = privateCopy(headerPacket_->data, headerPacket_->size);
+            header->timestamp = lastVideoTimestamp_;
+            video.queue->packets.append(header.get());
+            video.queue->heldHeader = header;
             joinsRunningCast = true;
         }
         videoRoutes_.append(video);
@@ -296,6 +300,7 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
         pool = video ? videoPool_ : audioPool_;
         if (!pool) return;
         if (video && !headerPacket_) headerPacket_ = privateCopy(data, size);
+        if (video) lastVideoTimestamp_ = timestamp;
     }
     Packet* packet = pool->acquire(data, size);
     packet->timestamp = timestamp;
@@ -356,6 +361,7 @@ void ScreenSender::senderFinished(Sender* ended, const QString& host)
     // Only the Sender that ended is detached: a newer Sender for the same address
     // (stop, then a new cast right away) keeps streaming.
     if (ended) {
+        dropRoutes(ended);
         detach(ended);
         ended->deleteLater();
     }
@@ -380,6 +386,22 @@ bool ScreenSender::dropWaiting(Sender* sender)
         return true;
     }
     return false;
+}
+
+// An ended Sender drains nothing any more: its queues leave distribution and give
+// their packets back. Kept until the capture stops, each receiver that ever left
+// would pin 500 video and 1000 audio packets (heap copies, as the ring slots under
+// them stay busy) for the rest of the cast.
+void ScreenSender::dropRoutes(const Sender* sender)
+{
+    QList<Route> dropped;
+    {
+        std::lock_guard<std::mutex> lock(context_->mutex);
+        for (QList<Route>* routes : {&videoRoutes_, &audioRoutes_, &cutOff_})
+            for (int i = routes->size() - 1; i >= 0; --i)
+                if (routes->at(i).stats == sender->stats()) dropped << routes->takeAt(i);
+    }
+    for (const Route& route : dropped) ownedQueues_.removeAll(route.queue);
 }
 
 void ScreenSender::detach(Sender* sender)

@@ -115,6 +115,7 @@ private:
     void deleteQueue();
     WindowRecord getCaptureWindow();
     void detach(Sender* sender);
+    void dropRoutes(const Sender* sender);
     void senderFinished(Sender* ended, const QString& host);
     void finishUnstarted(Sender* sender);
     bool dropWaiting(Sender* sender);
@@ -124,6 +125,7 @@ private:
     QList<Route> cutOff_;  // taken out of distribution, counted as dropping
     QList<PacketQueuePtr> ownedQueues_;
     std::shared_ptr<Packet> headerPacket_;  // under context_->mutex
+    uint32_t lastVideoTimestamp_ = 0;       // of the latest video packet; under context_->mutex
     std::shared_ptr<SendContext> context_;
     // Both pools are written under context_->mutex: the frame sink may still run
     // when deleteThis lets them go.
