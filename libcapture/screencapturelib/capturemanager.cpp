@@ -96,6 +96,22 @@ int CaptureManager::builds() const
     return state_->builds;
 }
 
+uint64_t CaptureManager::passes() const { return state_->passes.load(); }
+uint64_t CaptureManager::grabs() const { return state_->grabs.load(); }
+uint64_t CaptureManager::displayRequests() const { return state_->requests.load(); }
+
+int CaptureManager::pausedThreads() const
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->pausedThreads;
+}
+
+bool CaptureManager::captureOver() const
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->over;
+}
+
 void CaptureManager::buildThreads()
 {
     if (monitorProvider_) {
@@ -134,7 +150,11 @@ void CaptureManager::supervise()
             });
         }
         stopThreads();
-        if (displayLost()) return;  // nothing to capture any more
+        if (displayLost()) {  // nothing to capture any more
+            std::lock_guard<std::mutex> lock(state_->mutex);
+            state_->over = true;
+            return;
+        }
         std::unique_lock<std::mutex> lock(state_->mutex);
         if (state_->changed.wait_for(lock, kRebuildDelay, [this] { return state_->shutdown; }))
             return;

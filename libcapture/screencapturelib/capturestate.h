@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 #include "libcapture/screencapturelib/screencapturelib.h"
@@ -23,7 +24,12 @@ struct CaptureState {
     bool expectedError = false;  // a thread asks for a rebuild
     bool displayLost = false;    // the X server is gone: no rebuild
     bool paused = false;
+    int pausedThreads = 0;  // threads blocked in waitWhilePaused
     int builds = 0;
+    bool over = false;  // the supervisor has ended: no thread will run again
+    std::atomic<uint64_t> passes{0};
+    std::atomic<uint64_t> grabs{0};     // frames grabbed and delivered
+    std::atomic<uint64_t> requests{0};  // X requests the capture threads sent
 
     bool stopping()
     {
@@ -36,7 +42,9 @@ struct CaptureState {
     {
         std::unique_lock<std::mutex> lock(mutex);
         if (!paused) return false;
+        ++pausedThreads;
         changed.wait(lock, [this] { return !paused || stopThreads || shutdown; });
+        --pausedThreads;
         return true;
     }
 

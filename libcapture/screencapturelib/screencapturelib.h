@@ -60,6 +60,19 @@ public:
     void setFrameChangeInterval(std::chrono::microseconds interval);
     // How often the capture threads were built (1 after start, +1 per rebuild).
     int builds() const;
+    // How often the capture threads have looked for a change so far. A caller that
+    // sees this grow knows that the looks in between found nothing to deliver.
+    uint64_t passes() const;
+    // Frames grabbed and handed to the callback so far.
+    uint64_t grabs() const;
+    // Requests the capture threads have sent to the display server so far: what
+    // watching and grabbing cost the server.
+    uint64_t displayRequests() const;
+    // Capture threads held by pause() right now; they deliver nothing until resumed.
+    int pausedThreads() const;
+    // True once capture is over for good (the display was lost): the threads have
+    // ended and none will be built again.
+    bool captureOver() const;
 
 private:
     void supervise();

@@ -32,6 +32,24 @@ bool frameHas(const Frame& frame, int x, int y, unsigned long rgb)
            rgbAt(frame.data.get(), frame.width, x, y) == rgb;
 }
 
+template <typename Done>
+bool waitUntil(Done done, std::chrono::milliseconds limit = std::chrono::milliseconds(8000))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Waits until the capture threads have looked for a change `count` more times.
+bool passesGoBy(const CaptureManager& manager, uint64_t count)
+{
+    const uint64_t from = manager.passes();
+    return waitUntil([&] { return manager.passes() >= from + count; });
+}
+
 class CaptureLibTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -172,29 +190,80 @@ TEST_F(CaptureLibTest, UnchangedScreenYieldsNoNewFrameAndPauseResumeKeepsTheCapt
     ASSERT_TRUE(
         frames.waitForFrame(0, [](const Frame& f) { return frameHas(f, 150, 220, kMark); }));
 
-    // Nothing changes: no frame in the time of many intervals.
+    // Nothing changes: the capture looks many times and delivers nothing.
     int seen = frames.count();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(passesGoBy(manager, 20));
     EXPECT_EQ(frames.count(), seen);
 
-    // A change on the other monitor is not ours either.
+    // A change on the other monitor is not ours either: after it only our own
+    // change, drawn later, comes through.
     Window left = x.createWindow(0, 0, 300, 300, 0x00FF00);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(frames.count(), seen);
+    ASSERT_TRUE(passesGoBy(manager, 3));
+    x.fill(window, 700, 700, 20, 20, 0x0000FF);
+    EXPECT_TRUE(
+        frames.waitForFrame(seen, [](const Frame& f) { return frameHas(f, 710, 710, 0x0000FF); }));
+    EXPECT_EQ(frames.count(), seen + 1);
 
     // Paused: drawing delivers nothing; resumed: the drawing comes through.
     manager.pause();
     EXPECT_TRUE(manager.isPaused());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(waitUntil([&] { return manager.pausedThreads() == 1; }));
     seen = frames.count();
     x.fill(window, 500, 500, 50, 50, 0xFF0000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(manager.pausedThreads(), 1);
     EXPECT_EQ(frames.count(), seen);
     manager.resume();
     EXPECT_TRUE(
         frames.waitForFrame(seen, [](const Frame& f) { return frameHas(f, 520, 520, 0xFF0000); }));
     EXPECT_EQ(manager.builds(), 1);
     XDestroyWindow(x.display, left);
+    XDestroyWindow(x.display, window);
+}
+
+// What watching and grabbing cost the server. A still screen with the pointer in
+// view costs one small request a look (where the pointer is; its image again only
+// when its shape changes); a grab adds the image request and the damage it
+// answers, nothing more: no round trips of an error trap around each grab.
+TEST_F(CaptureLibTest, WatchingAndGrabbingCostTheServerNoMoreRequestsThanNeeded)
+{
+    Window window = paintRightMonitor();
+    x.movePointer(1920 + 50, 50);  // in view: the cursor is watched and drawn
+    CaptureManager manager([] { return selectIndex(getMonitors(), 1); }, frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+    ASSERT_TRUE(
+        frames.waitForFrame(0, [](const Frame& f) { return frameHas(f, 150, 220, kMark); }));
+
+    // Still: no frame, one request a look.
+    const int seen = frames.count();
+    const uint64_t requestsBefore = manager.displayRequests();
+    const uint64_t passesBefore = manager.passes();
+    ASSERT_TRUE(passesGoBy(manager, 50));
+    const uint64_t stillRequests = manager.displayRequests() - requestsBefore;
+    const uint64_t stillPasses = manager.passes() - passesBefore;
+    EXPECT_EQ(frames.count(), seen);
+    // (Plus the once-a-second check that the monitor is still there.)
+    constexpr uint64_t kValidation = 8;
+    EXPECT_LE(stillRequests, stillPasses + kValidation) << stillRequests << " requests in " << stillPasses;
+
+    // Changing: every drawing is grabbed with at most four requests (pointer,
+    // damage subtract and fetch, the image).
+    uint64_t grabsBefore = manager.grabs();
+    const uint64_t changingBefore = manager.displayRequests();
+    const uint64_t changingPassesBefore = manager.passes();
+    for (int i = 0; i < 20; ++i) {
+        const int count = frames.count();
+        x.fill(window, 600 + 10 * i, 600, 10, 10, 0x00FFFF);
+        const int column = 605 + 10 * i;
+        ASSERT_TRUE(frames.waitForFrame(
+            count, [&](const Frame& f) { return frameHas(f, column, 605, 0x00FFFF); }));
+    }
+    const uint64_t grabs = manager.grabs() - grabsBefore;
+    const uint64_t lookPasses = manager.passes() - changingPassesBefore - grabs;
+    const uint64_t requests = manager.displayRequests() - changingBefore;
+    ASSERT_GE(grabs, 20u);
+    EXPECT_LE(requests, lookPasses + 4 * grabs + kValidation)
+        << requests << " requests for " << grabs << " grabs and " << lookPasses << " looks";
     XDestroyWindow(x.display, window);
 }
 
@@ -298,13 +367,14 @@ TEST_F(WindowCaptureTest, ResizedWindowIsCapturedAgainAtItsNewSizeAndClosedWindo
         std::chrono::milliseconds(8000)));
     EXPECT_GE(manager.builds(), 2);
 
-    // Closed: the capture stops delivering; nothing crashes.
+    // Closed: the capture thread ends (the rebuild that follows comes only after
+    // it has), the window list no longer holds the window, nothing crashes, and
+    // the last frame delivered is still one of the window.
+    const int builds = manager.builds();
     XDestroyWindow(x.display, frame);
     x.sync();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    seen = frames.count();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    EXPECT_EQ(frames.count(), seen);
+    ASSERT_TRUE(waitUntil([&] { return manager.builds() == builds + 1; }));
+    EXPECT_TRUE(findWindow(client).empty());
     EXPECT_EQ(frames.last().width, 608);
 }
 

@@ -52,6 +52,7 @@ public:
 private:
     // False: an expected error (layout changed, window gone or resized).
     bool handleEvents();
+    void countRequests();
     bool damageTouchesArea();
 
     CaptureState& state_;
@@ -63,6 +64,8 @@ private:
     Damage damage_ = None;
     XserverRegion region_ = None;
     bool damaged_ = false;
+    CursorTracker cursor_;
+    unsigned long lastRequest_ = 0;
 };
 
 bool CaptureLoop::handleEvents()
@@ -70,6 +73,7 @@ bool CaptureLoop::handleEvents()
     while (XPending(display_)) {
         XEvent event;
         XNextEvent(display_, &event);
+        if (cursor_.handle(event)) continue;
         if (damage_ && event.type == damageEvent_ + XDamageNotify) {
             damaged_ = true;
         } else if (randrEvent_ && event.type == randrEvent_ + RRScreenChangeNotify) {
@@ -109,6 +113,14 @@ bool CaptureLoop::damageTouchesArea()
     return touches;
 }
 
+// What this thread has asked of the X server since the last count.
+void CaptureLoop::countRequests()
+{
+    const unsigned long next = NextRequest(display_);
+    state_.requests.fetch_add(next - lastRequest_);
+    lastRequest_ = next;
+}
+
 ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
 {
     // The window may vanish between any two requests (its damage object goes
@@ -125,8 +137,8 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         damage_ = XDamageCreate(display_, target_.damaged, XDamageReportNonEmpty);
         region_ = XFixesCreateRegion(display_, nullptr, 0);
     }
-    int fixesEvent = 0;
-    const bool haveCursor = XFixesQueryExtension(display_, &fixesEvent, &errorBase);
+    const bool haveCursor = cursor_.init(display_);
+    lastRequest_ = NextRequest(display_);
     if (!target_.client) {
         int randrError = 0;
         if (XRRQueryExtension(display_, &randrEvent_, &randrError))
@@ -172,7 +184,7 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         const bool damageChanged = !damage_ || damageTouchesArea();
         bool changed = force || damageChanged;
         // The pointer counts as a change when it moves or changes shape in view.
-        if (haveCursor && readCursor(display_, latestCursor)) {
+        if (haveCursor && cursor_.read(latestCursor)) {
             const Rect view{target_.originX, target_.originY, target_.area.width,
                             target_.area.height};
             const bool moved = !shownCursor.valid || !(latestCursor.area == shownCursor.area) ||
@@ -184,7 +196,11 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         } else {
             shownCursor.valid = false;
         }
-        if (!changed) continue;
+        if (!changed) {
+            countRequests();
+            state_.passes.fetch_add(1);
+            continue;
+        }
 
         std::shared_ptr<uint8_t> pixels =
             grabber.grab(target_.drawable, target_.area.x, target_.area.y);
@@ -201,7 +217,10 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         frame.data = std::move(pixels);
         frame.width = target_.area.width;
         frame.height = target_.area.height;
+        countRequests();
+        state_.grabs.fetch_add(1);
         if (state_.onFrame) state_.onFrame(frame);
+        state_.passes.fetch_add(1);  // after the frame: a caller that sees it has the frame
         force = false;
     }
 

@@ -12,6 +12,8 @@ bool readCursor(Display* display, CursorImage& cursor)
     XFixesCursorImage* image = XFixesGetCursorImage(display);
     if (!image) return false;
     cursor.area = {image->x - image->xhot, image->y - image->yhot, image->width, image->height};
+    cursor.hotX = image->xhot;
+    cursor.hotY = image->yhot;
     cursor.serial = image->cursor_serial;
     const size_t count = static_cast<size_t>(image->width) * image->height;
     cursor.argb.resize(count);
@@ -20,6 +22,53 @@ bool readCursor(Display* display, CursorImage& cursor)
     XFree(image);
     cursor.valid = count > 0;
     return cursor.valid;
+}
+
+bool CursorTracker::init(Display* display)
+{
+    display_ = display;
+    int errorBase = 0;
+    if (!XFixesQueryExtension(display, &eventBase_, &errorBase)) {
+        eventBase_ = -1;
+        return false;
+    }
+    XFixesSelectCursorInput(display, DefaultRootWindow(display), XFixesDisplayCursorNotifyMask);
+    return true;
+}
+
+bool CursorTracker::handle(const XEvent& event)
+{
+    if (eventBase_ < 0 || event.type != eventBase_ + XFixesCursorNotify) return false;
+    shapeChanged_ = true;
+    return true;
+}
+
+bool CursorTracker::read(CursorImage& cursor)
+{
+    if (eventBase_ < 0) return false;
+    if (shapeChanged_) {
+        shapeChanged_ = false;
+        readCursor(display_, shape_);
+    } else if (shape_.valid) {
+        Window root = None, child = None;
+        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+        unsigned int buttons = 0;
+        if (!XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY,
+                           &windowX, &windowY, &buttons))
+            return false;  // on another screen
+        shape_.area.x = rootX - shape_.hotX;
+        shape_.area.y = rootY - shape_.hotY;
+    }
+    if (!shape_.valid) return false;
+    // The pixels are copied only for a new shape (a serial names one shape).
+    if (!cursor.valid || cursor.serial != shape_.serial || cursor.argb.size() != shape_.argb.size())
+        cursor.argb = shape_.argb;
+    cursor.valid = true;
+    cursor.area = shape_.area;
+    cursor.hotX = shape_.hotX;
+    cursor.hotY = shape_.hotY;
+    cursor.serial = shape_.serial;
+    return true;
 }
 
 void drawCursor(const CursorImage& cursor, uint8_t* frame, int width, int height, int originX,

@@ -1,6 +1,7 @@
+#include "libcapture/screencapturelib/x11/x11monitors.h"
+
 #include <X11/extensions/Xrandr.h>
 
-#include "libcapture/screencapturelib/x11/x11monitors.h"
 #include "libcapture/screencapturelib/x11/x11display.h"
 
 namespace ScreenCaptureLib {

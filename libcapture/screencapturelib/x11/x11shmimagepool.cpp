@@ -41,7 +41,7 @@ ShmImagePool::~ShmImagePool()
     }
 }
 
-ShmImagePool::Slot* ShmImagePool::newSlot()
+std::unique_ptr<ShmImagePool::Slot> ShmImagePool::newSlot()
 {
     auto slot = std::make_unique<Slot>();
     slot->image = XShmCreateImage(display_, visual_, depth_, ZPixmap, nullptr, &slot->segment,
@@ -74,24 +74,30 @@ ShmImagePool::Slot* ShmImagePool::newSlot()
         XDestroyImage(slot->image);
         return nullptr;
     }
-    slots_.push_back(std::move(slot));
-    return slots_.back().get();
+    return slot;
 }
 
 XImage* ShmImagePool::acquire()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (detached_) return nullptr;
-    for (auto& slot : slots_)
-        if (!slot->busy) {
-            slot->busy = true;
-            return slot->image;
-        }
-    if (slots_.size() >= maxImages_) return nullptr;
-    Slot* slot = newSlot();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (detached_) return nullptr;
+        for (auto& slot : slots_)
+            if (!slot->busy) {
+                slot->busy = true;
+                return slot->image;
+            }
+        if (slots_.size() >= maxImages_) return nullptr;
+    }
+    // A new image costs a round trip to the server (the attach is checked): done
+    // without the lock, so the consumers' releases never wait on the server. Only
+    // the capture thread acquires, so nobody else adds a slot meanwhile.
+    std::unique_ptr<Slot> slot = newSlot();
     if (!slot) return nullptr;
     slot->busy = true;
-    return slot->image;
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_.push_back(std::move(slot));
+    return slots_.back()->image;
 }
 
 ShmImagePool::Slot* ShmImagePool::slotOf(XImage* image)

@@ -40,7 +40,7 @@ private:
     };
     ShmImagePool(Display* display, Visual* visual, int depth, int width, int height,
                  size_t maxImages);
-    Slot* newSlot();
+    std::unique_ptr<Slot> newSlot();  // talks to the server: called without the lock
     Slot* slotOf(XImage* image);
 
     Display* display_;
