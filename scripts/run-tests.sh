@@ -15,5 +15,8 @@ cmake --build build-asan -j "$(nproc)" --target test_session_unreachable vantor-
   ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --timeout 300 -R '^UnreachableReceiver\.')
 
 # Then everything, the quick suites first.
-cd build
-ctest --output-on-failure -j 2 --timeout 600
+(cd build && ctest --output-on-failure -j 2 --timeout 600)
+
+# Two minutes of the whole cast with receivers joining, leaving, stalling and
+# resetting: memory, threads and descriptors must hold steady.
+bash scripts/run-soak-ci.sh
