@@ -6,6 +6,7 @@
 
 #include "Setting/configkeys.h"
 #include "Setting/configpath.h"
+#include "Setting/inifile.h"
 
 namespace vantor {
 
@@ -55,7 +56,7 @@ CastQuality castQualityFromIndices(int bitRateIndex, int frameRateIndex, int res
 std::optional<CastQuality> readCastQuality(const QString& configFile)
 {
     const QFileInfo info(configFile);
-    if (!info.isFile() || !info.isReadable()) {
+    if (!info.isFile() || !info.isReadable() || !iniFileIsPlain(configFile)) {
         return std::nullopt;
     }
     const QSettings settings(configFile, QSettings::IniFormat);

@@ -8,6 +8,7 @@
 #include "Comm/utility.h"
 #include "Setting/configkeys.h"
 #include "Setting/configpath.h"
+#include "Setting/inifile.h"
 #include "Setting/startonboot.h"
 
 namespace vantor {
@@ -31,6 +32,10 @@ constexpr CastPreset kCastPresets[] = {
     {2, 1, 2},
     {0, 0, 1},
 };
+
+// After sync: a malformed line in the old file shows as a format error although
+// every value went to disk; only an access error means the write failed.
+bool written(const QSettings& file) { return file.status() != QSettings::AccessError; }
 
 }  // namespace
 
@@ -59,12 +64,14 @@ void ConfigStore::setDefaults() { m_values = defaultConfigValues(); }
 void ConfigStore::load(const QString& path)
 {
     {
+        const bool plain = iniFileIsPlain(path);
         const QSettings file(path, QSettings::IniFormat);
-        if (file.status() == QSettings::NoError) {
+        const bool readable = plain && file.status() == QSettings::NoError;
+        if (readable) {
             m_values.language = file.value(configkey::kLanguage).toInt();
         }
         m_values.startOnBoot = readStartOnBoot();
-        if (file.status() == QSettings::NoError) {
+        if (readable) {
             m_values.autoRecord = file.value(configkey::kAutoRecord).toBool();
             m_values.fileSavePath = file.value(configkey::kFileSavePath).toString();
             m_values.recordQuality = file.value(configkey::kRecordQuality).toInt();
@@ -88,6 +95,11 @@ void ConfigStore::load(const QString& path)
 
 bool ConfigStore::save(const QString& path)
 {
+    if (!iniFileIsPlain(path)) {
+        qDebug() << "cannot write" << path;
+        writeStartOnBoot(m_values.startOnBoot);
+        return false;
+    }
     QSettings file(path, QSettings::IniFormat);
     file.setValue(configkey::kLanguage, asText(m_values.language));
     file.setValue(configkey::kAutoRecord, asText(m_values.autoRecord));
@@ -100,7 +112,7 @@ bool ConfigStore::save(const QString& path)
     file.setValue(configkey::kResolution, asText(m_values.resolution));
     const bool startOnBootWritten = writeStartOnBoot(m_values.startOnBoot);
     file.sync();
-    if (file.status() != QSettings::NoError) {
+    if (!written(file)) {
         qDebug() << "cannot write" << path;
         return false;
     }
@@ -116,10 +128,14 @@ void ConfigStore::resetToDefaults()
 
 bool ConfigStore::writeKey(const char* key, const QString& text)
 {
+    if (!iniFileIsPlain(m_configFilePath)) {
+        qDebug() << "cannot write" << key << "to" << m_configFilePath;
+        return false;
+    }
     QSettings file(m_configFilePath, QSettings::IniFormat);
     file.setValue(key, text);
     file.sync();
-    if (file.status() != QSettings::NoError) {
+    if (!written(file)) {
         qDebug() << "cannot write" << key << "to" << m_configFilePath;
         return false;
     }

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   cmake g++ make pkg-config clang-format
+  # the libFuzzer harnesses (fuzz/, bench/fuzz.sh)
+  clang libclang-rt-14-dev
   # libraries
   qtbase5-dev libqt5svg5-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev

@@ -52,6 +52,7 @@ bool CommandClient::connectTo(const QString& host)
 {
     LOG(INFO) << host;
     host_ = host;
+    lines_.clear();  // nothing of an earlier connection carries over
     socket_->connectToHost(host, kCommandPort, QIODevice::ReadWrite,
                            QAbstractSocket::AnyIPProtocol);
     return true;
@@ -68,14 +69,13 @@ void CommandClient::sinkConnected()
 
 void CommandClient::readMsg()
 {
+    if (!socket_ || !socket_->isOpen()) return;
+    lines_.append(socket_->readAll());
     while (socket_ && socket_->isOpen()) {
-        if (!socket_->canReadLine()) {
-            if (socket_->bytesAvailable() > kMaxLineBytes) closeOverlongLine();
-            return;
-        }
-        // Read one byte past the limit so that an over-long line shows itself.
-        const QByteArray raw = socket_->readLine(kMaxLineBytes + 2);
-        if (!raw.endsWith('\n')) {
+        QByteArray raw;
+        const LineSplitter::Next next = lines_.next(&raw);
+        if (next == LineSplitter::Next::NeedMore) return;
+        if (next == LineSplitter::Next::TooLong) {
             closeOverlongLine();
             return;
         }

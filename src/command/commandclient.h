@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "src/command/linesplitter.h"
+
 class QTcpSocket;
 
 class CommandClient : public QObject {
@@ -44,4 +46,6 @@ private:
 
     QString host_;
     QTcpSocket* socket_ = nullptr;
+    // A line may hold kMaxLineBytes bytes before its line feed.
+    LineSplitter lines_{int(kMaxLineBytes) + 1, int(kMaxLineBytes)};
 };

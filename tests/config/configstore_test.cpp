@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QStringList>
 
+#include "Setting/castquality.h"
 #include "Setting/startonboot.h"
 #include "tests/config/configtestenvironment.h"
 
@@ -320,4 +321,33 @@ TEST_F(ConfigStoreTest, UnwritableFileIsReportedAndKeepsTheNewValueInMemory)
     EXPECT_EQ(store.values().bitRate, 2);
     EXPECT_FALSE(store.save(store.configFilePath()));
     EXPECT_TRUE(QFileInfo(configFile()).isDir());
+}
+
+TEST_F(ConfigStoreTest, MalformedLineInTheFileDoesNotMakeWritesReportAFailure)
+{
+    // Qt reports the stray control byte as a format error of the old content; the
+    // values still go to disk and the file is clean afterwards.
+    writeAll(configFile(), "\x02\n[castCfg]\nbitRate=3\n");
+    ConfigStore store;
+    EXPECT_TRUE(store.setFrameRate(2));
+    EXPECT_EQ(storedText("castCfg/frameRate"), "2");
+    writeAll(configFile(), "\x02\n[castCfg]\nbitRate=3\n");
+    EXPECT_TRUE(store.save(store.configFilePath()));
+    EXPECT_EQ(storedText("castCfg/frameRate"), "2");
+    EXPECT_FALSE(readAll(configFile()).contains('\x02'));
+}
+
+TEST_F(ConfigStoreTest, ValueThatAsksForAnImpossibleListIsNeitherReadNorWritten)
+{
+    // "@Variant(" makes Qt deserialise the bytes: here a string list of 2^31 - 1
+    // entries, whose memory Qt cannot get.
+    const QByteArray content =
+        "[castCfg]\nbitRate=3\nframeRate=@Variant(\\0\\0\\0\\xb\\x7f\\xff\\xff\\xff)\n";
+    writeAll(configFile(), content);
+    ConfigStore store;
+    expectValues(store.values(), vantor::defaultConfigValues());
+    EXPECT_FALSE(vantor::readCastQuality(configFile()).has_value());
+    EXPECT_FALSE(store.setBitRate(2));
+    EXPECT_FALSE(store.save(store.configFilePath()));
+    EXPECT_EQ(readAll(configFile()), content);
 }

@@ -244,5 +244,13 @@ TEST(AnnexBScan, FindsParameterSetsAndIdr)
     EXPECT_FALSE(plain.hasSps || plain.hasPps || plain.hasIdr);
 }
 
+TEST(AnnexBScan, PacketEndingInAStartCodeKeepsTheStartCodeOutOfTheLastUnit)
+{
+    const Bytes packet = {0, 0, 0, 1, 0x67, 0xAA, 0, 0, 1, 0x68, 0xCC, 0, 0, 1};
+    const AnnexBSummary summary = scanAnnexB(packet.data(), packet.size());
+    EXPECT_EQ(summary.sps, (Bytes{0x67, 0xAA}));
+    EXPECT_EQ(summary.pps, (Bytes{0x68, 0xCC}));
+}
+
 }  // namespace
 }  // namespace vantor::receiver::test

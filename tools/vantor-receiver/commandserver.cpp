@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 namespace vantor::receiver {
 
@@ -33,20 +34,26 @@ void CommandServer::acceptConnection()
         std::fprintf(stderr, "command connection from %s\n", qPrintable(peerOf(socket)));
         // Bounded buffer: Qt stops reading once an unterminated line fills it.
         socket->setReadBufferSize(kMaxCommandLine + 1);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readLines(socket); });
+        // A line may hold kMaxCommandLine bytes with its line feed.
+        auto lines = std::make_shared<LineSplitter>(kMaxCommandLine, kMaxCommandLine);
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket, lines] { readLines(socket, *lines); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::disconnected, this, [peer = peerOf(socket)] {
             std::fprintf(stderr, "command connection from %s closed\n", qPrintable(peer));
         });
-        readLines(socket);
+        readLines(socket, *lines);
     }
 }
 
-void CommandServer::readLines(QTcpSocket* socket)
+void CommandServer::readLines(QTcpSocket* socket, LineSplitter& lines)
 {
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(kMaxCommandLine + 1);
-        if (!line.endsWith('\n')) return dropOverlongLine(socket);
+    lines.append(socket->readAll());
+    QByteArray line;
+    for (;;) {
+        const LineSplitter::Next next = lines.next(&line);
+        if (next == LineSplitter::Next::NeedMore) return;
+        if (next == LineSplitter::Next::TooLong) return dropOverlongLine(socket);
         const QString text = QString::fromUtf8(line.trimmed());
         if (text.startsWith("connect")) {
             const QStringList parts = text.split("#:#");
@@ -59,7 +66,6 @@ void CommandServer::readLines(QTcpSocket* socket)
                          qPrintable(text.left(200)));
         }
     }
-    if (socket->bytesAvailable() > kMaxCommandLine) dropOverlongLine(socket);
 }
 
 void CommandServer::dropOverlongLine(QTcpSocket* socket)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include "src/command/linesplitter.h"
 #include "tools/vantor-receiver/answerprompt.h"
 #include "tools/vantor-receiver/caststate.h"
 #include "tools/vantor-receiver/receiveroptions.h"
@@ -27,7 +28,7 @@ private slots:
     void acceptConnection();
 
 private:
-    void readLines(QTcpSocket* socket);
+    void readLines(QTcpSocket* socket, LineSplitter& lines);
     void dropOverlongLine(QTcpSocket* socket);
     void scheduleAnswer(QTcpSocket* socket);
     void answer(QTcpSocket* socket);
