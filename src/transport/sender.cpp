@@ -221,8 +221,12 @@ void Sender::disconnected()
     endAs(stats_->connected ? StreamEnd::Completed : StreamEnd::StoppedEarly);
     stop_ = true;
     stats_->finished = true;
-    emit sigDisconnected(host_);
-    qDebug().noquote() << host_ << "sender disconnected...";
+    // The session deletes us as soon as it hears of our end, ordered after this
+    // thread's last steps only by waiting for the thread: nothing of this object is
+    // touched after the signal.
+    const QString host = host_;
+    emit sigDisconnected(host);
+    qDebug().noquote() << host << "sender disconnected...";
 }
 
 void Sender::bytesWritten(qint64 bytes) { qDebug().noquote() << bytes << " bytes written..."; }

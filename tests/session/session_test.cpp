@@ -13,13 +13,15 @@
 #include "libcapture/desktopsharing/desktopsharing.h"
 #include "src/session/screensender.h"
 #include "src/transport/sender.h"
+#include "tests/discovery/logcapture.h"
 #include "tests/session/receiverprocess.h"
 #include "tests/session/sessiontestsupport.h"
 
 namespace {
 
 std::mutex logMutex;
-QStringList logLines;
+// Sender threads log until they end, at process exit too: the store is never destroyed.
+QStringList& logLines = *new QStringList;
 
 void collectMessages(QtMsgType, const QMessageLogContext&, const QString& text)
 {
