@@ -106,8 +106,14 @@ TEST(AudioCapture, SecondInitKeepsTheFirstBufferAnotherKindReplacesIt)
 TEST(AudioCapture, StartDeliversTheToneStopHaltsItStartEmptiesTheBuffer)
 {
     AudioCapture capture;
-    ASSERT_EQ(capture.init(20480, AudioSourceKind::TestTone), 0);
+    auto device = std::make_unique<TestToneCapture>();
+    TestToneCapture* tone = device.get();
+    ASSERT_EQ(
+        capture.initWithDevices(20480, std::move(device), std::make_unique<NullAudioRenderer>(),
+                                AudioSourceKind::TestTone),
+        0);
     ASSERT_EQ(capture.start(), 0);
+    EXPECT_TRUE(tone->isDelivering());
     EXPECT_TRUE(capture.isStarted());
     EXPECT_EQ(capture.start(), 0);
     ASSERT_TRUE(waitForFrames(capture, 1024));
@@ -119,9 +125,9 @@ TEST(AudioCapture, StartDeliversTheToneStopHaltsItStartEmptiesTheBuffer)
 
     EXPECT_EQ(capture.stop(), 0);
     EXPECT_FALSE(capture.isStarted());
+    // The device's thread, the only writer, has ended: nothing more can come.
+    EXPECT_FALSE(tone->isDelivering()) << "a stopped device delivers nothing";
     int frames = capture.availableFrames();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(capture.availableFrames(), frames) << "a stopped device delivers nothing";
 
     // The device delivers 480-frame packets and 1024 were read: 416 are left
     // over. After a restart only whole new packets may be buffered.

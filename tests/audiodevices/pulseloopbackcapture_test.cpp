@@ -31,6 +31,21 @@ struct TestSinkRestorer {
     }
 };
 
+// Lets `frames` frames of the sink go by on the sound server's own clock, as a
+// second capture of it sees them: a capture still running beside it would have
+// been delivered as much.
+bool serverTimeGoesBy(uint64_t frames)
+{
+    PulseLoopbackCapture witness;
+    if (witness.init() != 0) return false;
+    CaptureRecorder witnessed;
+    witness.setCallback(witnessed.callback());
+    if (witness.start() != 0) return false;
+    const bool seen = witnessed.waitForFrames(frames);
+    witness.stop();
+    return seen;
+}
+
 }  // namespace
 
 TEST(PulseLoopbackCapture, ReportsSixteenBitAtTheSinksRateAndChannelsAndInitsOnce)
@@ -90,8 +105,8 @@ TEST(PulseLoopbackCapture, QuietSinkDeliversZeroPacketsAndNothingWithoutCallback
 {
     PulseLoopbackCapture capture;
     ASSERT_EQ(capture.init(), 0);
-    ASSERT_EQ(capture.start(), 0);  // no callback yet: packets are read and dropped
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(capture.start(), 0);        // no callback yet: packets are read and dropped
+    ASSERT_TRUE(serverTimeGoesBy(4800));  // 100 ms
     CaptureRecorder recorder;
     capture.setCallback(recorder.callback());
     ASSERT_TRUE(recorder.waitForFrames(9600));  // 200 ms
@@ -113,9 +128,9 @@ TEST(PulseLoopbackCapture, StartTwiceOpensOneStreamAndStopStartResumes)
 
     EXPECT_EQ(capture.stop(), 0);
     EXPECT_EQ(recordStreams(), 0);
-    // Nothing is delivered once stop has returned.
+    // Nothing is delivered once stop has returned, while 200 ms of the sink go by.
     const uint64_t framesAtStop = recorder.frames();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(serverTimeGoesBy(9600));
     EXPECT_EQ(recorder.frames(), framesAtStop);
     EXPECT_EQ(capture.stop(), 0);
 

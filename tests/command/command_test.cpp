@@ -12,7 +12,6 @@
 #include "src/command/commandclient.h"
 #include "tests/discovery/logcapture.h"
 
-using testsupport::settle;
 using testsupport::waitUntil;
 
 namespace {
@@ -98,6 +97,7 @@ protected:
     }
 
     QStringList answersOnly() const { return recorder_.events.mid(1); }
+    QTcpSocket* clientSocket() { return client_.findChild<QTcpSocket*>(); }
 
     FakeReceiver receiver_;
     CommandClient client_;
@@ -142,11 +142,17 @@ TEST_F(CommandChannel, TwoAnswersInOneSegmentComeInOrder)
 
 TEST_F(CommandChannel, PartialLineWaitsForItsLineFeed)
 {
+    // The client reads in its socket's readyRead, connected before ours: once we
+    // have seen a read, the client has been through those bytes.
+    int reads = 0;
+    QObject counting;
+    QObject::connect(clientSocket(), &QTcpSocket::readyRead, &counting, [&] { ++reads; });
     receiver_.send("acc");
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return reads >= 1; }));
     EXPECT_TRUE(answersOnly().isEmpty());
+    const int readsBefore = reads;
     receiver_.send("ept");
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return reads > readsBefore; }));
     EXPECT_TRUE(answersOnly().isEmpty());
     receiver_.send("\n");
     ASSERT_TRUE(waitUntil([&] { return recorder_.events.size() == 2; }));
@@ -156,16 +162,20 @@ TEST_F(CommandChannel, PartialLineWaitsForItsLineFeed)
 TEST_F(CommandChannel, CloseLineClosesWithoutSignalAndStopsReading)
 {
     receiver_.send("close\naccept\n");
+    // The client closes in the read that brought the close line; the receiver
+    // sees the close only after that read has returned.
     ASSERT_TRUE(receiver_.clientClosed());
-    settle();
+    EXPECT_EQ(clientSocket()->state(), QAbstractSocket::UnconnectedState);
     EXPECT_TRUE(answersOnly().isEmpty());
 }
 
 TEST_F(CommandChannel, ResetAfterConnectLineGivesNoSignal)
 {
     receiver_.reset();
+    // The error and the end of the connection are the socket's last events.
     ASSERT_TRUE(waitUntil([] { return testsupport::countCaptured("displayError") > 0; }));
-    settle();
+    ASSERT_TRUE(
+        waitUntil([&] { return clientSocket()->state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_TRUE(answersOnly().isEmpty());
 }
 
@@ -191,23 +201,35 @@ TEST_F(CommandChannel, LongestAllowedLineStillCounts)
     EXPECT_EQ(answersOnly(), QStringList{"refuse 127.0.0.3"});
 }
 
-TEST(CommandChannelOwnership, ClientDeletedByItsOwnSlotStopsReading)
+// The session drops a client it is done with from inside that client's own answer
+// signal: it stops listening to it and lets it go with deleteLater, never with
+// delete (its socket is still in the middle of readyRead). The client and its
+// socket go once the event loop is back, the connection closes, and an answer
+// that came in the same read reaches nobody.
+TEST(CommandChannelOwnership, ClientDroppedFromItsOwnSlotGoesLaterWithItsConnection)
 {
     FakeReceiver receiver(QStringLiteral("127.0.0.5"));
     ASSERT_TRUE(receiver.listening());
     auto* client = new CommandClient;
     QPointer<CommandClient> alive(client);
+    QPointer<QTcpSocket> socket(client->findChild<QTcpSocket*>());
+    ASSERT_FALSE(socket.isNull());
     int answers = 0;
+    bool aliveAfterDrop = false;
     QObject::connect(client, &CommandClient::busy, [&] {
         ++answers;
-        delete client;
+        client->disconnect();
+        client->deleteLater();
+        aliveAfterDrop = !alive.isNull() && !socket.isNull();
     });
     QObject::connect(client, &CommandClient::accept, [&] { ++answers; });
     client->connectTo(QStringLiteral("127.0.0.5"));
     ASSERT_TRUE(receiver.acceptClient());
     receiver.send("busy\naccept\n");
     ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }));
-    settle();
+    EXPECT_TRUE(aliveAfterDrop);
+    ASSERT_TRUE(waitUntil([&] { return socket.isNull(); }));
+    EXPECT_TRUE(receiver.clientClosed());
     EXPECT_EQ(answers, 1);
 }
 

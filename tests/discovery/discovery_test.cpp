@@ -255,13 +255,27 @@ TEST_F(Discovery, RealDatagramFromAnotherLoopbackAddressReachesTheTable)
     EXPECT_TRUE(receiver_.getHostByName("111111").isEmpty());
 }
 
-TEST(DiscoverySingleton, InstanceIsOneObjectAndLockIsSeparate)
+// The pages read the table in place under the discovery lock, as they poll it.
+TEST_F(Discovery, TheTableReadUnderTheLockIsTheOneAnnouncementsFill)
+{
+    announce(kReceiverA, kPrefix + "123456#:#Living Room");
+    announce(kReceiverB, kPrefix + "654321#:#Bedroom");
+    QHash<QString, Sink> read;
+    {
+        std::lock_guard<std::mutex> lock(discoveryMutex());
+        read = receiver_.sinksLocked();
+    }
+    ASSERT_EQ(read.size(), 2);
+    EXPECT_EQ(read.value(kReceiverA.toString()).name, "Living Room");
+    EXPECT_EQ(read.value(kReceiverB.toString()).code, "654321");
+}
+
+TEST(DiscoverySingleton, InstanceIsOneParentlessObjectAndTheLockIsProcessWide)
 {
     CodeReceiver& first = CodeReceiver::instance();
     EXPECT_EQ(&first, &CodeReceiver::instance());
     EXPECT_EQ(first.parent(), nullptr);
-    std::lock_guard<std::mutex> lock(discoveryMutex());
-    EXPECT_GE(first.sinksLocked().size(), 0);
+    EXPECT_EQ(&discoveryMutex(), &discoveryMutex());
 }
 
 }  // namespace

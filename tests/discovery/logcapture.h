@@ -76,10 +76,4 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
     return done();
 }
 
-// Lets queued network events run for a while, for checks that something did NOT happen.
-inline void settle(int ms = 200)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 }  // namespace testsupport

@@ -78,11 +78,16 @@ RecordingAnalysis analyseRecording(const std::string& path)
             }
         }
     };
+    const auto milliseconds = [&](const AVPacket* p) {
+        return av_rescale_q(p->pts, format->streams[p->stream_index]->time_base, {1, 1000});
+    };
     while (result.opened && av_read_frame(format, packet) == 0) {
         if (packet->stream_index == videoIndex) {
+            result.videoTimestamps.push_back(milliseconds(packet));
             avcodec_send_packet(video.context, packet);
             drain(video, true);
         } else if (haveAudio && packet->stream_index == audioIndex) {
+            result.audioTimestamps.push_back(milliseconds(packet));
             avcodec_send_packet(audio.context, packet);
             drain(audio, false);
         }

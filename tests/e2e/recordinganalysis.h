@@ -12,6 +12,10 @@ struct RecordingAnalysis {
     int videoFrames = 0;
     std::vector<int64_t> frameNumbers;  // drawn into the test picture; -1 when not legible
     std::vector<int> keyFrames;         // indices of decoded key frames
+    // The recorded timestamps (ms) of the video and audio packets, in file order:
+    // the sender's own clock, as the receiver got it.
+    std::vector<int64_t> videoTimestamps;
+    std::vector<int64_t> audioTimestamps;
     int audioChannels = 0;
     int audioRate = 0;
     double audioSeconds = 0;

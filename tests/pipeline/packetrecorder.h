@@ -39,6 +39,18 @@ public:
         return packets_.size();
     }
 
+    size_t count(int mediaType) const { return timestamps(mediaType).size(); }
+
+    // The timestamps of one medium, in the order the packets came.
+    std::vector<int64_t> timestamps(int mediaType) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<int64_t> selected;
+        for (const RecordedPacket& packet : packets_)
+            if (packet.mediaType == mediaType) selected.push_back(packet.timestamp);
+        return selected;
+    }
+
 private:
     mutable std::mutex mutex_;
     std::vector<RecordedPacket> packets_;

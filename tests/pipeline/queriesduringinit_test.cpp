@@ -12,7 +12,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-constexpr auto kAtOnce = std::chrono::milliseconds(100);
 }  // namespace
 
 TEST(DesktopSharingQueries, AnswerAtOnceWhileInitWaitsForTheSoundServer)
@@ -35,16 +34,16 @@ TEST(DesktopSharingQueries, AnswerAtOnceWhileInitWaitsForTheSoundServer)
     while (!sharing.frameSource() && !initReturned && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-    const auto asked = Clock::now();
+    // A query that waited for the lock would answer only once the init gave up on
+    // the frozen server and finished (video only): it would find the pipeline
+    // initialised.
     int channels = 0, sampleRate = 0;
     sharing.audioInfo(channels, sampleRate);
     const bool initialized = sharing.isInitialized();
     const bool audio = sharing.hasAudio();
     sharing.outputWidth();
-    const auto answered = Clock::now();
     EXPECT_FALSE(initReturned) << "the queries waited for the init";
-    EXPECT_LT(answered - asked, kAtOnce);
-    EXPECT_FALSE(initialized);
+    EXPECT_FALSE(initialized) << "the queries waited for the init";
     EXPECT_FALSE(audio);
 
     soundServer.resume();

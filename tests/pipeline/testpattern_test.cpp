@@ -6,6 +6,22 @@
 
 #include "libcapture/desktopsharing/testsources/testpatternsource.h"
 
+namespace {
+
+// Waits until the source's thread has woken `count` more times.
+bool ticksGoBy(const TestPatternSource& source, uint64_t count)
+{
+    const uint64_t from = source.ticks();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (source.ticks() < from + count) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace
+
 TEST(FrameNumberCode, ReadsBackWhatWasDrawnAtSeveralSizes)
 {
     for (auto size : {std::make_pair(1920, 1080), std::make_pair(640, 480),
@@ -69,10 +85,13 @@ TEST(TestPatternSource, DeliversNewFramesInItsOwnSizeAndOnlyNewOnes)
     int64_t first = decodeFrameNumber(frame.get(), fw, fh, fw * 4, 4);
     EXPECT_GE(first, 0);
 
+    // Frozen: once a picture that was being made has come out (two wake-ups),
+    // further wake-ups make nothing new.
     source.setFrozen(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(ticksGoBy(source, 2));
     std::shared_ptr<uint8_t> latest;
     source.getFrame(latest, size, fw, fh);
+    ASSERT_TRUE(ticksGoBy(source, 3));
     EXPECT_EQ(source.getFrame(latest, size, fw, fh), -1) << "the held frame is not new";
 
     source.setFrozen(false);

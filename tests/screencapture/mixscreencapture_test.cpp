@@ -89,8 +89,12 @@ TEST_F(MixScreenCaptureTest, GetFrameReportsEachFrameOnceAndAgainAfterTheCallerD
     EXPECT_EQ(rgbAt(frame.get(), width, 960, 540), kLeft);
     EXPECT_EQ(capture.frameWidth(), 1920);
 
-    // Still screen: nothing new while the caller holds the current frame.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Still screen: the capture looks again and again, and nothing new comes while
+    // the caller holds the current frame.
+    const uint64_t passes = capture.capturePasses();
+    for (int i = 0; i < 500 && capture.capturePasses() < passes + 10; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(capture.capturePasses(), passes + 10);
     std::shared_ptr<uint8_t> held = frame;
     EXPECT_EQ(capture.getFrame(frame, size, width, height), -1);
     // Dropped: the same frame comes again.
@@ -144,9 +148,12 @@ TEST_F(MixScreenCaptureTest, WindowModeCapturesTheWindowAndKeepsTheLastFrameWhen
     EXPECT_EQ(height, 480);
     EXPECT_EQ(rgbAt(frame.get(), width, 320, 240), 0x773311u);
 
+    // The capture thread ends once it sees the window gone; the rebuild follows.
     XDestroyWindow(x.display, window);
     x.sync();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    for (int i = 0; i < 800 && capture.captureBuilds() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(capture.captureBuilds(), 2);
     frame.reset();
     ASSERT_EQ(capture.getFrame(frame, size, width, height), 0);
     EXPECT_EQ(width, 640);

@@ -147,6 +147,7 @@ TEST_F(Session, SecondCaptureInitWhileRunningChangesNothing)
 
 TEST_F(Session, DeleteThisTwiceAndNoCastAfterwards)
 {
+    el::Helpers::installLogDispatchCallback<testsupport::LogCapture>("session-log");
     session->deleteThis();
     EXPECT_FALSE(session->hasPools());
     session->deleteThis();
@@ -155,7 +156,13 @@ TEST_F(Session, DeleteThisTwiceAndNoCastAfterwards)
     ASSERT_TRUE(receiver.waitUntilListening());
     session->start("127.0.0.37");
     ASSERT_TRUE(waitUntil([&] { return observer.sinkConnect == 1; }, 10000));
-    waitUntil([] { return false; }, 500);
+    // The receiver's accept has come, and the released session has turned it down.
+    ASSERT_TRUE(waitUntil(
+        [] {
+            return testsupport::countCaptured("session already released, 127.0.0.37 not served") >
+                   0;
+        },
+        10000));
     EXPECT_EQ(observer.beginSend, 0);
     EXPECT_EQ(session->attachedCount(), 0);
 }
@@ -174,7 +181,6 @@ TEST_F(Session, StalledReceiverIsCutOffAndTheOtherKeepsEveryPacket)
     castTo(healthy);
     Capture::stop();
     EXPECT_FALSE(DesktopSharing::instance().isRunning());
-    waitUntil([] { return false; }, 500);  // the healthy receiver drains what it had
 
     auto stalledStats = session->statsFor("127.0.0.35");
     auto healthyStats = session->statsFor("127.0.0.36");
@@ -182,6 +188,21 @@ TEST_F(Session, StalledReceiverIsCutOffAndTheOtherKeepsEveryPacket)
     slice[0] = slice[1] = slice[2] = 0;
     slice[3] = 1;
     slice[4] = 0x41;
+    // The healthy receiver drains what it had: a marker behind the capture's last
+    // packet, once the receiver reports it as its latest, shows that everything
+    // queued before it was written. `base` counts all of it and the marker.
+    const uint32_t kMarker = 0x7FFFFFF0;
+    ScreenSender::frameSink(session, 0, slice.data(), int(slice.size()), 2, kMarker);
+    long long received = -1;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const QString& line : healthy.output().split('\n'))
+                if (line.startsWith("status ") &&
+                    line.contains(QString(" last_video_ts=%1 ").arg(kMarker)))
+                    received = ReceiverProcess::field(line, "video_frames");
+            return received > 0 && healthyStats->videoPackets == uint64_t(received);
+        },
+        10000));
     const uint64_t base = healthyStats->videoPackets;
     uint32_t sent = 0;
     QElapsedTimer clock;

@@ -65,8 +65,14 @@ void WidgetsTest::circleButtonStopKeepsTheAngleAndStartResumes()
     button.stop();
     QVERIFY(!button.isSpinning());
     const int stoppedAt = button.angle();
-    // The timer fires every 50 ms: in 300 ms a running one would have turned it.
-    QTest::qWait(6 * CircleButton::kStepMs);
+    // A timer of the same step, started after the button's: the event loop fires
+    // due timers in order, so by its second tick a button timer still running
+    // would have turned the picture at least once.
+    QTimer reference;
+    reference.setTimerType(Qt::PreciseTimer);
+    QSignalSpy ticks(&reference, &QTimer::timeout);
+    reference.start(CircleButton::kStepMs);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 2, 5000);
     QCOMPARE(button.angle(), stoppedAt);
     QVERIFY(!button.isSpinning());
 

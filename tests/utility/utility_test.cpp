@@ -149,16 +149,6 @@ TEST(SetShadowEffect, NullArgumentsAreIgnored)
     EXPECT_EQ(shadowed.frame->graphicsEffect(), nullptr);
 }
 
-TEST(DeviceLists, StartEmptyAndAreSharedByEveryUser)
-{
-    EXPECT_TRUE(Utility::vConnectedDev.empty());
-    EXPECT_TRUE(Utility::usbConnectedDev.empty());
-    EXPECT_TRUE(Utility::usbConnectedDev_ser.empty());
-    Utility::usbConnectedDev_ser.push_back("phone-serial-R58M12ABCDE");
-    EXPECT_EQ(Utility().usbConnectedDev_ser.size(), 1u);
-    Utility::usbConnectedDev_ser.clear();
-}
-
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

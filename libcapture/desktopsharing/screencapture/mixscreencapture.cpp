@@ -137,6 +137,8 @@ int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& 
 
 int MixScreenCapture::captureBuilds() const { return manager_ ? manager_->builds() : 0; }
 
+uint64_t MixScreenCapture::capturePasses() const { return manager_ ? manager_->passes() : 0; }
+
 void MixScreenCapture::onFrame(const ScreenCaptureLib::Frame& frame)
 {
     // The library hands us a pooled buffer that nobody writes again while it is

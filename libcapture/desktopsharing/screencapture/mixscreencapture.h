@@ -34,6 +34,8 @@ public:
 
     // How often the capture manager built its threads (rebuilds included).
     int captureBuilds() const;
+    // How often the capture threads have looked for a change (0 before start).
+    uint64_t capturePasses() const;
 
 private:
     void onFrame(const ScreenCaptureLib::Frame& frame);

@@ -248,6 +248,7 @@ void TestPatternSource::run()
         if (wake_.wait_until(lock, next, [this] { return !started_; })) break;
         lock.unlock();
         if (!frozen_) produceFrame();
+        ++ticks_;
         lock.lock();
         next += period;
         // After a long stall start afresh instead of producing a burst.

@@ -42,6 +42,9 @@ public:
     // A frozen source keeps its last picture, as a still screen does.
     void setFrozen(bool frozen) { frozen_ = frozen; }
     uint64_t framesProduced() const { return framesProduced_; }
+    // How often the source's thread has woken to make a picture, frozen or not: a
+    // caller that sees it grow knows the wake-ups in between have passed.
+    uint64_t ticks() const { return ticks_; }
     // Frame buffers allocated so far; stays put in the steady state.
     size_t bufferAllocations() const;
 
@@ -75,6 +78,7 @@ private:
     std::atomic<bool> started_{false};
     std::atomic<bool> frozen_{false};
     std::atomic<uint64_t> framesProduced_{0};
+    std::atomic<uint64_t> ticks_{0};
     bool initialized_ = false;
 };
 

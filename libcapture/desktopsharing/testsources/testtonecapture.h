@@ -25,6 +25,9 @@ public:
     int stop() override;
 
     uint64_t framesDelivered() const { return framesDelivered_; }
+    // True from start() until stop() has ended the delivering thread. Ask it from
+    // the thread that starts and stops the device.
+    bool isDelivering() const { return thread_.joinable(); }
 
 private:
     void run();
