@@ -15,6 +15,8 @@ packages=(
   libyuv-dev libeasyloggingpp-dev
   libx11-dev libxext-dev libxrandr-dev libxfixes-dev libxdamage-dev libxcomposite-dev
   libpulse-dev
+  # the companion receiver's live picture (vantor-receiver --play)
+  libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # test and benchmark services and peers
   ffmpeg xvfb x11-xserver-utils x11-utils pulseaudio pulseaudio-utils iproute2 procps

@@ -15,6 +15,7 @@
 #include "libcapture/desktopsharing/capture.h"
 #include "libcapture/desktopsharing/desktopsharing.h"
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
+#include "libcapture/desktopsharing/testsources/framecapturelog.h"
 #include "libcapture/screencapturelib/monitor.h"
 #include "libcapture/screencapturelib/screencapturelib.h"
 #include "src/session/screensender.h"
@@ -177,11 +178,23 @@ int runSend(const QStringList& arguments)
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"), QStringLiteral("Wait S seconds for each answer (default 10)."),
         QStringLiteral("S"), QStringLiteral("10"));
-    for (const auto* option : {&toOption, &secondsOption, &sourceOption, &audioOption, &fpsOption,
-                               &bitrateOption, &resolutionOption, &timeoutOption})
+    const QCommandLineOption latencyLogOption(
+        QStringLiteral("latency-log"),
+        QStringLiteral("With --source test: write one line per captured frame (frame number, "
+                       "steady-clock time) to FILE."),
+        QStringLiteral("FILE"));
+    for (const auto* option :
+         {&toOption, &secondsOption, &sourceOption, &audioOption, &fpsOption, &bitrateOption,
+          &resolutionOption, &timeoutOption, &latencyLogOption})
         parser.addOption(*option);
     int exitCode = 0;
     if (!commandline::parse(parser, arguments, exitCode)) return exitCode;
+    if (parser.isSet(latencyLogOption) &&
+        !FrameCaptureLog::open(parser.value(latencyLogOption).toStdString())) {
+        std::fprintf(stderr, "vantor-cast: cannot write %s\n",
+                     qPrintable(parser.value(latencyLogOption)));
+        return 1;
+    }
 
     const QStringList targets = parser.values(toOption);
     if (targets.isEmpty() || !parser.isSet(secondsOption)) {

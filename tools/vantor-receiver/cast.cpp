@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "tools/vantor-receiver/h264nalscan.h"
+#include "tools/vantor-receiver/player/player.h"
+#include "tools/vantor-receiver/player/steadyclock.h"
 
 namespace vantor::receiver {
 
@@ -22,11 +24,16 @@ void printLine(const QString& line)
 }
 }  // namespace
 
-Cast::Cast(const QHostAddress& peer, const ReceiverOptions& options, const QString& recordPath,
-           QObject* parent)
+Cast::Cast(const QHostAddress& peer, const QString& senderName, const ReceiverOptions& options,
+           const QString& recordPath, Player* player, QObject* parent)
     : QObject(parent), peer_(peer), options_(options)
 {
     if (!recordPath.isEmpty()) recorder_ = std::make_unique<Recorder>(recordPath.toStdString());
+    if (player) {
+        const QString sender =
+            senderName.isEmpty() ? peer_.toString() : senderName + " (" + peer_.toString() + ")";
+        playback_ = player->startCast(sender.toStdString());
+    }
     std::fprintf(stderr, "cast from %s started%s%s\n", qPrintable(peer_.toString()),
                  recorder_ ? ", recording to " : "", qPrintable(recordPath));
     statusTimer_.setInterval(1000);
@@ -69,13 +76,14 @@ void Cast::read(Channel& ch)
 {
     while (ch.socket && !ch.stalled && !ch.parser.failed() && ch.socket->bytesAvailable() > 0) {
         const QByteArray chunk = ch.socket->read(kSocketReadBuffer);
+        const int64_t receivedNs = steadyNowNs();
         ch.parser.feed(reinterpret_cast<const uint8_t*>(chunk.constData()), size_t(chunk.size()));
-        takeFrames(ch);
+        takeFrames(ch, receivedNs);
     }
     if (ch.socket && ch.parser.failed()) reportError(ch);
 }
 
-void Cast::takeFrames(Channel& ch)
+void Cast::takeFrames(Channel& ch, int64_t receivedNs)
 {
     if (ch.kind == MediaChannel::Audio && ch.parser.hasAudioHeader() && !audioHeaderReported_) {
         audioHeaderReported_ = true;
@@ -84,7 +92,7 @@ void Cast::takeFrames(Channel& ch)
     }
     MediaFrame frame;
     while (!ch.stalled && ch.parser.takeFrame(&frame)) {
-        handleFrame(ch, frame);
+        handleFrame(ch, frame, receivedNs);
         if (ch.kind == MediaChannel::Video && options_.stopReadingAfter >= 0 &&
             ch.frames >= quint64(options_.stopReadingAfter)) {
             ch.stalled = true;
@@ -94,7 +102,7 @@ void Cast::takeFrames(Channel& ch)
     }
 }
 
-void Cast::handleFrame(Channel& ch, const MediaFrame& frame)
+void Cast::handleFrame(Channel& ch, MediaFrame& frame, int64_t receivedNs)
 {
     ++ch.frames;
     ch.bytes += frame.payload.size();
@@ -109,8 +117,13 @@ void Cast::handleFrame(Channel& ch, const MediaFrame& frame)
         }
         if (recorder_)
             recorder_->addVideo(frame.payload.data(), frame.payload.size(), frame.timestamp);
-    } else if (recorder_) {
-        recorder_->addAudio(frame.payload.data(), frame.payload.size(), frame.timestamp);
+        if (playback_ && !frame.payload.empty())
+            playback_->addVideo(std::move(frame.payload), frame.timestamp, receivedNs);
+    } else {
+        if (recorder_)
+            recorder_->addAudio(frame.payload.data(), frame.payload.size(), frame.timestamp);
+        if (playback_ && !frame.payload.empty())
+            playback_->addAudio(std::move(frame.payload), frame.timestamp);
     }
 }
 
@@ -174,15 +187,22 @@ void Cast::printStatus()
     const double kbps = (video_.bytes - videoBytesAtStatus_) * 8.0 / 1000.0 / seconds;
     videoFramesAtStatus_ = video_.frames;
     videoBytesAtStatus_ = video_.bytes;
-    printLine(QString("status peer=%1 video_fps=%2 video_kbps=%3 video_frames=%4 audio_frames=%5 "
-                      "last_video_ts=%6 last_audio_ts=%7")
-                  .arg(peer_.toString())
-                  .arg(fps, 0, 'f', 1)
-                  .arg(kbps, 0, 'f', 1)
-                  .arg(video_.frames)
-                  .arg(audio_.frames)
-                  .arg(video_.lastTimestamp)
-                  .arg(audio_.lastTimestamp));
+    QString line = QString(
+                       "status peer=%1 video_fps=%2 video_kbps=%3 video_frames=%4 "
+                       "audio_frames=%5 last_video_ts=%6 last_audio_ts=%7")
+                       .arg(peer_.toString())
+                       .arg(fps, 0, 'f', 1)
+                       .arg(kbps, 0, 'f', 1)
+                       .arg(video_.frames)
+                       .arg(audio_.frames)
+                       .arg(video_.lastTimestamp)
+                       .arg(audio_.lastTimestamp);
+    if (playback_) {
+        const double latency = playback_->takeReceiveToPresentMedianMs();
+        line += " receive_to_present_ms_p50=" +
+                (latency < 0 ? QString("-") : QString::number(latency, 'f', 1));
+    }
+    printLine(line);
 }
 
 void Cast::stop()
@@ -216,22 +236,33 @@ void Cast::finish()
             std::fprintf(stderr, "vantor-receiver: recording %s: %s\n", recorder_->path().c_str(),
                          recorder_->error().c_str());
     }
+    if (playback_) playback_->end(errors_ > 0);
     const AudioStreamHeader audio = audio_.parser.audioHeader();
-    printLine(QString("cast-summary peer=%1 video_frames=%2 audio_frames=%3 video_bytes=%4 "
-                      "audio_bytes=%5 first_video_sps=%6 first_video_pps=%7 first_video_idr=%8 "
-                      "channels=%9 rate=%10 errors=%11 recording=%12")
-                  .arg(peer_.toString())
-                  .arg(video_.frames)
-                  .arg(audio_.frames)
-                  .arg(video_.bytes)
-                  .arg(audio_.bytes)
-                  .arg(int(firstVideoSps_))
-                  .arg(int(firstVideoPps_))
-                  .arg(int(firstVideoIdr_))
-                  .arg(audio.channels)
-                  .arg(audio.sampleRate)
-                  .arg(errors_)
-                  .arg(recording));
+    QString line = QString(
+                       "cast-summary peer=%1 video_frames=%2 audio_frames=%3 video_bytes=%4 "
+                       "audio_bytes=%5 first_video_sps=%6 first_video_pps=%7 "
+                       "first_video_idr=%8 channels=%9 rate=%10 errors=%11 recording=%12")
+                       .arg(peer_.toString())
+                       .arg(video_.frames)
+                       .arg(audio_.frames)
+                       .arg(video_.bytes)
+                       .arg(audio_.bytes)
+                       .arg(int(firstVideoSps_))
+                       .arg(int(firstVideoPps_))
+                       .arg(int(firstVideoIdr_))
+                       .arg(audio.channels)
+                       .arg(audio.sampleRate)
+                       .arg(errors_)
+                       .arg(recording);
+    if (playback_)
+        line += QString(
+                    " presented_frames=%1 replaced_frames=%2 sound_frames_played=%3 "
+                    "sound_frames_late=%4")
+                    .arg(playback_->presentedFrames())
+                    .arg(playback_->droppedFrames())
+                    .arg(playback_->soundPlayed())
+                    .arg(playback_->soundDroppedLate());
+    printLine(line);
     emit finished(this);
 }
 

@@ -1,5 +1,6 @@
 // One cast: the video and the audio connection of one sender, their validation,
-// the per-second status line, the optional recording and the closing summary line.
+// the per-second status line, the optional recording and playback, and the closing
+// summary line.
 #pragma once
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "tools/vantor-receiver/player/castplayback.h"
 #include "tools/vantor-receiver/receiveroptions.h"
 #include "tools/vantor-receiver/recorder.h"
 #include "tools/vantor-receiver/streamparser.h"
@@ -16,11 +18,14 @@ class QTcpSocket;
 
 namespace vantor::receiver {
 
+class Player;
+
 class Cast : public QObject {
     Q_OBJECT
 public:
-    Cast(const QHostAddress& peer, const ReceiverOptions& options, const QString& recordPath,
-         QObject* parent = nullptr);
+    // player: the --play window, or null. senderName: the host name the sender gave.
+    Cast(const QHostAddress& peer, const QString& senderName, const ReceiverOptions& options,
+         const QString& recordPath, Player* player, QObject* parent = nullptr);
     ~Cast() override;
 
     const QHostAddress& peer() const { return peer_; }
@@ -53,8 +58,8 @@ private:
         return kind == MediaChannel::Video ? video_ : audio_;
     }
     void read(Channel& ch);
-    void takeFrames(Channel& ch);
-    void handleFrame(Channel& ch, const MediaFrame& frame);
+    void takeFrames(Channel& ch, int64_t receivedNs);
+    void handleFrame(Channel& ch, MediaFrame& frame, int64_t receivedNs);
     void reportError(Channel& ch);
     void peerClosed(Channel& ch);
     void close(Channel& ch);
@@ -65,6 +70,7 @@ private:
     QHostAddress peer_;
     ReceiverOptions options_;
     std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<CastPlayback> playback_;
     Channel video_{MediaChannel::Video};
     Channel audio_{MediaChannel::Audio};
     QTimer statusTimer_;

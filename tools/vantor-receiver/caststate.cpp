@@ -18,6 +18,17 @@ void CastState::reserve(const QHostAddress& peer)
     reservedSince_.start();
 }
 
+void CastState::setSenderName(const QHostAddress& peer, const QString& name)
+{
+    // One entry per sender address, so this stays as small as the senders are few.
+    senderNames_.insert(peer.toString(), name);
+}
+
+QString CastState::senderName(const QHostAddress& peer) const
+{
+    return senderNames_.value(peer.toString());
+}
+
 void CastState::castStarted(const QHostAddress& peer)
 {
     castRunning_ = true;

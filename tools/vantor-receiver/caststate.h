@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 
 namespace vantor::receiver {
@@ -14,6 +15,9 @@ public:
 
     bool isBusyFor(const QHostAddress& peer) const;
     void reserve(const QHostAddress& peer);
+    // The host name a sender gave in its request; empty when it gave none.
+    void setSenderName(const QHostAddress& peer, const QString& name);
+    QString senderName(const QHostAddress& peer) const;
     void castStarted(const QHostAddress& peer);
     void castEnded();
     // True when media connections from this peer may start a cast now.
@@ -26,6 +30,7 @@ private:
     QHostAddress castPeer_;
     QHostAddress reservedPeer_;
     QElapsedTimer reservedSince_;
+    QHash<QString, QString> senderNames_;  // by address text
 };
 
 }  // namespace vantor::receiver

@@ -60,6 +60,7 @@ void CommandServer::readLines(QTcpSocket* socket, LineSplitter& lines)
             std::fprintf(stderr, "cast request from %s: hw=%s host=%s\n",
                          qPrintable(peerOf(socket)), qPrintable(parts.value(1)),
                          qPrintable(parts.value(2)));
+            state_->setSenderName(socket->peerAddress(), parts.value(2).left(64));
             scheduleAnswer(socket);
         } else {
             std::fprintf(stderr, "ignored command line from %s: %s\n", qPrintable(peerOf(socket)),

@@ -4,11 +4,15 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "tools/vantor-receiver/announcer.h"
 #include "tools/vantor-receiver/caststate.h"
 #include "tools/vantor-receiver/commandserver.h"
 #include "tools/vantor-receiver/mediaserver.h"
+#include "tools/vantor-receiver/player/player.h"
 #include "tools/vantor-receiver/receiveroptions.h"
 #include "tools/vantor-receiver/signalwatcher.h"
 
@@ -28,15 +32,30 @@ int main(int argc, char* argv[])
     SignalWatcher signalWatcher;
     if (!signalWatcher.install()) std::fputs("vantor-receiver: no signal handling\n", stderr);
 
+    std::function<void(const char*)> shutdown;
+    // Without --play nothing of the window (SDL) is touched.
+    std::unique_ptr<Player> player;
+    if (options.play) {
+        player = std::make_unique<Player>(
+            PlayerSettings{options.name.toStdString(), options.code.toStdString(),
+                           options.fullscreen, options.latencyLogPath.toStdString()},
+            [&] { shutdown("window closed"); });
+        std::string error;
+        if (!player->open(&error)) {
+            std::fprintf(stderr, "vantor-receiver: %s\n", error.c_str());
+            return kExitCannotPlay;
+        }
+    }
+
     CastState state;
     CommandServer commands(options, &state);
-    MediaServer media(options, &state);
+    MediaServer media(options, &state, player.get());
     Announcer announcer(options);
     if (!commands.listen() || !media.listen()) return kExitCannotBind;
     if (options.announce && !announcer.start()) return kExitCannotBind;
 
     bool stopping = false;
-    auto shutdown = [&](const char* reason) {
+    shutdown = [&](const char* reason) {
         if (stopping) return;
         stopping = true;
         std::fprintf(stderr, "stopping (%s)\n", reason);

@@ -5,8 +5,9 @@
 
 namespace vantor::receiver {
 
-MediaServer::MediaServer(const ReceiverOptions& options, CastState* state, QObject* parent)
-    : QObject(parent), options_(options), state_(state)
+MediaServer::MediaServer(const ReceiverOptions& options, CastState* state, Player* player,
+                         QObject* parent)
+    : QObject(parent), options_(options), state_(state), player_(player)
 {
     connect(&videoServer_, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = videoServer_.nextPendingConnection())
@@ -70,7 +71,7 @@ void MediaServer::admit(MediaChannel kind, QTcpSocket* socket)
         const QString path = options_.recordPath.isEmpty()
                                  ? QString()
                                  : recordingPathForCast(options_.recordPath, ++castCount_);
-        cast_ = new Cast(peer, options_, path, this);
+        cast_ = new Cast(peer, state_->senderName(peer), options_, path, player_, this);
         state_->castStarted(peer);
         connect(cast_, &Cast::finished, this, &MediaServer::castFinished);
     }

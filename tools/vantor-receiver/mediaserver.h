@@ -17,7 +17,9 @@ constexpr quint16 kAudioPort = 43573;
 class MediaServer : public QObject {
     Q_OBJECT
 public:
-    MediaServer(const ReceiverOptions& options, CastState* state, QObject* parent = nullptr);
+    // player: the --play window, or null.
+    MediaServer(const ReceiverOptions& options, CastState* state, Player* player,
+                QObject* parent = nullptr);
     ~MediaServer() override;
     bool listen();
     // Ends the running cast, if any (summary printed, recording finished).
@@ -29,6 +31,7 @@ private:
 
     ReceiverOptions options_;
     CastState* state_;
+    Player* player_;
     QTcpServer videoServer_;
     QTcpServer audioServer_;
     Cast* cast_ = nullptr;

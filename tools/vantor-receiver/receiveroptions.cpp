@@ -38,8 +38,9 @@ const char kDescription[] =
     "Companion receiver for Vantor casts on Linux: announces itself with a cast code,\n"
     "answers cast requests on TCP 43575, receives the H.264 video (TCP 43572) and ADTS AAC\n"
     "audio (TCP 43573) streams, checks their framing, prints a status line every second and\n"
-    "a \"cast-summary\" line per cast, and can record each cast to a file.\n"
-    "Exit codes: 0 normal end, 64 usage error, 1 cannot bind.";
+    "a \"cast-summary\" line per cast, and can record each cast to a file and show it\n"
+    "in a window with its sound (--play).\n"
+    "Exit codes: 0 normal end, 64 usage error, 1 cannot bind, 2 cannot open the window.";
 
 }  // namespace
 
@@ -71,8 +72,16 @@ bool parseReceiverOptions(const QStringList& arguments, ReceiverOptions* options
         "Test aid: stop reading the video connection after N frames and keep it open unread, "
         "to exercise a sender's slow-receiver handling.",
         "N");
+    const QCommandLineOption play(
+        "play", "Show each cast in a window and play its sound (needs a display).");
+    const QCommandLineOption fullscreen("fullscreen", "With --play: the window fills the screen.");
+    const QCommandLineOption latencyLog(
+        "latency-log",
+        "With --play: write one line per video frame to FILE: its frame number (from the test "
+        "picture), when it was received, decoded and presented (steady clock, ns).",
+        "FILE");
     parser.addOptions({bind, code, name, announceTo, noAnnounce, answer, answerDelay, record,
-                       seconds, stopReading});
+                       seconds, stopReading, play, fullscreen, latencyLog});
 
     if (!parser.parse(arguments)) return usageError(parser.errorText(), exitCode);
     if (parser.isSet("help")) {
@@ -136,6 +145,13 @@ bool parseReceiverOptions(const QStringList& arguments, ReceiverOptions* options
     if (parser.isSet(stopReading) &&
         !parseCount(parser.value(stopReading), 0, &options->stopReadingAfter))
         return usageError("--stop-reading-after needs a number >= 0", exitCode);
+    options->play = parser.isSet(play);
+    options->fullscreen = parser.isSet(fullscreen);
+    options->latencyLogPath = parser.value(latencyLog);
+    if (!options->play && (options->fullscreen || parser.isSet(latencyLog)))
+        return usageError("--fullscreen and --latency-log need --play", exitCode);
+    if (parser.isSet(latencyLog) && options->latencyLogPath.isEmpty())
+        return usageError("--latency-log needs a file name", exitCode);
     return true;
 }
 

@@ -21,10 +21,14 @@ struct ReceiverOptions {
     QString recordPath;
     int seconds = 0;            // 0: run until stopped
     int stopReadingAfter = -1;  // -1: always read the video connection
+    bool play = false;          // show the picture in a window, play the sound
+    bool fullscreen = false;
+    QString latencyLogPath;  // with play: one line per video frame
 };
 
 constexpr int kExitUsage = 64;
 constexpr int kExitCannotBind = 1;
+constexpr int kExitCannotPlay = 2;
 
 // Parses arguments (argv[0] first). On a usage error or --help/--version it prints
 // to stderr/stdout and returns false with *exitCode set.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "libcapture/desktopsharing/testsources/framecapturelog.h"
 #include "libcapture/framepool/framepool.h"
 
 namespace {
@@ -216,6 +217,7 @@ int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int&
 
 void TestPatternSource::produceFrame()
 {
+    FrameCaptureLog::note(framesProduced_);
     std::shared_ptr<uint8_t> buffer = pool_->acquire(static_cast<size_t>(width_) * height_ * 4);
     const uint64_t number = framesProduced_;
     // A buffer the pool hands back again still holds the picture we drew into
