@@ -1,6 +1,9 @@
 #include "Comm/logging.h"
 
+// The Qt-free build (Windows cross build) has no Qt debug output to configure.
+#ifdef QT_CORE_LIB
 #include <QtGlobal>
+#endif
 
 INITIALIZE_EASYLOGGINGPP
 
@@ -16,7 +19,10 @@ void initLogging(bool alsoToStandardOutput)
                      alsoToStandardOutput ? "true" : "false");
     el::Loggers::reconfigureLogger("default", conf);
 
-    qSetMessagePattern("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type} %{file}:%{line} %{function}: %{message}");
+#ifdef QT_CORE_LIB
+    qSetMessagePattern(
+        "%{time yyyy-MM-dd hh:mm:ss.zzz} %{type} %{file}:%{line} %{function}: %{message}");
+#endif
 }
 
 }  // namespace vantor

@@ -10,6 +10,7 @@ extern "C" {
 #include "Comm/logging.h"
 #include "libcapture/desktopsharing/aacencoder.h"
 #include "libcapture/desktopsharing/audiocapture.h"
+#include "libcapture/desktopsharing/duplicationpath.h"
 #include "libcapture/desktopsharing/h264encoder.h"
 
 namespace {
@@ -39,6 +40,7 @@ DesktopSharing::DesktopSharing()
     H264Encoder::instance();
     AACEncoder::instance();
     AudioCapture::instance();
+    duplication_ = createDuplicationPath();
 }
 
 DesktopSharing::~DesktopSharing()
@@ -88,9 +90,10 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
     }
 
     useMixCapture_ = (codec_ == "h264");
-    // Any other codec text selects the desktop-duplication path with hardware
-    // encoding, which exists only on Windows; here every codec takes the frame
-    // source path.
+    // Any other codec text selects the desktop-duplication path (DXGI capture,
+    // NVENC for "h264_nvenc") where the platform has one (Windows); otherwise
+    // every codec takes the frame-source path, and the test picture always does.
+    useDuplication_ = !useMixCapture_ && duplication_ && videoKind_ == VideoSourceKind::Screen;
     std::shared_ptr<FrameSource> previous;
     {
         std::lock_guard<std::mutex> state(stateMutex_);
@@ -99,14 +102,18 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
     }
     if (previous) previous->exit();
     previous.reset();
-    std::shared_ptr<FrameSource> source =
-        createFrameSource(videoKind_, requested_.width, requested_.height);
+    std::shared_ptr<FrameSource> source;
+    if (!useDuplication_)
+        source = createFrameSource(videoKind_, requested_.width, requested_.height);
     {
         std::lock_guard<std::mutex> state(stateMutex_);
         mixCapture_ = source;
     }
-    if (!source || source->init(0, captureMode, target) < 0)
+    if (useDuplication_) {
+        if (!duplication_->initCapture()) return failInit("DXGIScreenCapture init err");
+    } else if (!source || source->init(0, captureMode, target) < 0) {
         return failInit("MixScreenCapture init err");
+    }
 
     // Without a sound server or output device the picture is still worth
     // casting: the audio stream keeps its 2 x 48000 header and stays empty.
@@ -131,8 +138,15 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
 
     // Before its first frame a capture reports 0 x 0; the encoder cannot open
     // at that size, so the size the source will deliver is asked for instead.
-    int sourceWidth = source->frameWidth(), sourceHeight = source->frameHeight();
-    if (sourceWidth <= 0 || sourceHeight <= 0) source->sourceSize(sourceWidth, sourceHeight);
+    int sourceWidth = 0, sourceHeight = 0;
+    if (useDuplication_) {
+        sourceWidth = duplication_->captureWidth();
+        sourceHeight = duplication_->captureHeight();
+    } else {
+        sourceWidth = source->frameWidth();
+        sourceHeight = source->frameHeight();
+        if (sourceWidth <= 0 || sourceHeight <= 0) source->sourceSize(sourceWidth, sourceHeight);
+    }
     // 4:2:0 pictures have even sides: an 801 x 601 window is encoded at 800 x 600
     // (the encoder's scaler takes the odd frames).
     const int32_t width = requested_.width ? requested_.width : sourceWidth & ~1;
@@ -147,7 +161,13 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
         videoHeight_ = height;
     }
 
-    if (!H264Encoder::instance().init(width, height, videoBitRate_, videoFrameRate_, videoGop_))
+    // NVENC where it was asked for and works; otherwise, without a message, the
+    // software encoder.
+    if (useDuplication_)
+        duplication_->setUpEncoder(codec_, width, height, videoFrameRate_, videoBitRate_,
+                                   videoGop_);
+    if (!(useDuplication_ && duplication_->usesHardwareEncoder()) &&
+        !H264Encoder::instance().init(width, height, videoBitRate_, videoFrameRate_, videoGop_))
         return failInit("H264Encoder init err");
     std::lock_guard<std::mutex> state(stateMutex_);
     initialized_ = true;
@@ -164,9 +184,12 @@ void DesktopSharing::start()
     startTimeNs_ = steadyNowNs();
     lastVideoTimestamp_ = 0;
 
-    if (mixCapture_->start() == 0 && mixCapture_->isStarted())
+    if (useDuplication_) {
+        if (duplication_->start())
+            videoThread_ = std::make_shared<std::thread>(&DesktopSharing::pushVideo, this);
+    } else if (mixCapture_->start() == 0 && mixCapture_->isStarted()) {
         videoThread_ = std::make_shared<std::thread>(&DesktopSharing::pushVideo, this);
-    // (The desktop-duplication capture would be started here instead.)
+    }
 
     if (audioEnabled_ && AudioCapture::instance().start() == 0 &&
         AudioCapture::instance().isStarted())
@@ -185,6 +208,7 @@ void DesktopSharing::stopLocked()
     if (!running_) return;
     running_ = false;
     if (mixCapture_ && mixCapture_->isStarted()) mixCapture_->stop();
+    if (useDuplication_ && duplication_->isStarted()) duplication_->stop();
     // Joined whether or not the source still claims to run: a thread is never
     // left joinable behind us.
     if (videoThread_ && videoThread_->joinable()) videoThread_->join();
@@ -209,6 +233,7 @@ void DesktopSharing::exit()
     AudioCapture::instance().exit();
     AACEncoder::instance().destroy();
     if (source) source->exit();
+    if (useDuplication_) duplication_->exit();
 }
 
 bool DesktopSharing::isInitialized() const
@@ -293,6 +318,10 @@ void DesktopSharing::pushVideo()
 
         lastFrameTime = Clock::now();
         uint32_t timestamp = millisecondsSinceStart();
+        if (useDuplication_) {
+            duplication_->encodeFrame(callback_, callbackContext_, timestamp);
+            continue;
+        }
 
         // A still screen yields no new buffer: forget ours after 100 ms so the
         // current one counts as new and the receiver keeps getting pictures.
@@ -309,7 +338,6 @@ void DesktopSharing::pushVideo()
                 lastVideoTimestamp_ = timestamp;
             }
         }
-        // (The desktop-duplication path would take its frame here.)
     }
     frame.reset();
 }

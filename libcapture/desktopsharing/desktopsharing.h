@@ -18,6 +18,8 @@
 #include "libcapture/desktopsharing/framesource.h"
 #include "libcapture/desktopsharing/screencapture/windowrecord.h"
 
+class DuplicationPath;
+
 class DesktopSharing {
 public:
     static DesktopSharing& instance();
@@ -93,7 +95,10 @@ private:
     std::string initError_;
     std::shared_ptr<std::thread> videoThread_;
     std::shared_ptr<std::thread> audioThread_;
-    // The desktop-duplication capture (Windows only) would sit here beside it.
+    // The desktop-duplication path for codec texts other than "h264" (null
+    // where the platform has none), for the life of the process.
+    std::unique_ptr<DuplicationPath> duplication_;
+    bool useDuplication_ = false;  // this cast takes it
     std::shared_ptr<FrameSource> mixCapture_;
     bool useMixCapture_ = false;
     uint32_t lastVideoTimestamp_ = 0;

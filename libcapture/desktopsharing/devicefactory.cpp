@@ -1,6 +1,7 @@
 #include "libcapture/desktopsharing/devicefactory.h"
 
 #include "Comm/logging.h"
+#include "libcapture/desktopsharing/duplicationpath.h"
 #include "libcapture/desktopsharing/testsources/nullaudiorenderer.h"
 #include "libcapture/desktopsharing/testsources/testpatternsource.h"
 #include "libcapture/desktopsharing/testsources/testtonecapture.h"
@@ -8,6 +9,11 @@
 #if defined(__linux__)
 #include "libcapture/desktopsharing/audiodevices/pulse/pulseloopbackcapture.h"
 #include "libcapture/desktopsharing/audiodevices/pulse/pulsesilenceplayer.h"
+#include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
+#elif defined(_WIN32)
+#include "libcapture/desktopsharing/audiodevices/wasapi/wasapicapture.h"
+#include "libcapture/desktopsharing/audiodevices/wasapi/wasapiplayer.h"
+#include "libcapture/desktopsharing/screencapture/dxgi/desktopduplicationpath.h"
 #include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
 #endif
 
@@ -39,7 +45,7 @@ std::unique_ptr<FrameSource> createFrameSource(VideoSourceKind kind, int width, 
 {
     switch (kind) {
         case VideoSourceKind::Screen:
-#if defined(__linux__)
+#if defined(__linux__) || defined(_WIN32)
             return std::make_unique<MixScreenCapture>();
 #else
             LOG(INFO) << "screen capture is not available in this build";
@@ -59,6 +65,9 @@ AudioDevices createAudioDevices(AudioSourceKind kind)
 #if defined(__linux__)
             devices.capture = std::make_unique<PulseLoopbackCapture>();
             devices.renderer = std::make_unique<PulseSilencePlayer>();
+#elif defined(_WIN32)
+            devices.capture = std::make_unique<WASAPICapture>();
+            devices.renderer = std::make_unique<WASAPIPlayer>();
 #else
             LOG(INFO) << "system audio capture is not available in this build";
 #endif
@@ -71,4 +80,13 @@ AudioDevices createAudioDevices(AudioSourceKind kind)
             break;
     }
     return devices;
+}
+
+std::unique_ptr<DuplicationPath> createDuplicationPath()
+{
+#if defined(_WIN32)
+    return std::make_unique<DesktopDuplicationPath>();
+#else
+    return nullptr;
+#endif
 }

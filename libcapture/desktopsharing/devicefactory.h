@@ -19,6 +19,11 @@ const char* audioSourceKindName(AudioSourceKind kind);
 // nullptr (after a log line) when the source cannot be created.
 std::unique_ptr<FrameSource> createFrameSource(VideoSourceKind kind, int width = 0, int height = 0);
 
+// The pipeline's desktop-duplication path (codec texts other than "h264"), or
+// null where the platform has none (everywhere but Windows).
+class DuplicationPath;
+std::unique_ptr<DuplicationPath> createDuplicationPath();
+
 // A loopback capture and the player that keeps the output running while it
 // captures. Both empty for AudioSourceKind::None or when they cannot be created.
 struct AudioDevices {

@@ -9,7 +9,12 @@ add_library(vantor_desktopsharing STATIC
 target_link_libraries(vantor_desktopsharing PUBLIC
   vantor_encoders vantor_testsources vantor_framepool vantor_log
   PkgConfig::FFMPEG Threads::Threads)
-if(UNIX AND NOT APPLE)
+if(WIN32)
+  # The real devices: GDI and DXGI screen and window capture, WASAPI system
+  # audio, and the desktop-duplication path with NVENC.
+  target_link_libraries(vantor_desktopsharing PUBLIC
+    vantor_screencapture vantor_audiodevices vantor_dxgicapture)
+elseif(UNIX AND NOT APPLE)
   # The real devices: X11 screen and window capture, PulseAudio system audio.
   target_link_libraries(vantor_desktopsharing PUBLIC vantor_screencapture vantor_audiodevices)
 endif()

@@ -7,7 +7,8 @@
 
 #include "libcapture/desktopsharing/screencapture/windowrecord.h"
 
-// Qualifying windows, top of the stacking order first, with UTF-8 titles.
+// Qualifying windows, top of the stacking order first, with UTF-8 titles on
+// X11 and titles in the ANSI code page on Windows.
 std::vector<WindowRecord> enumerateWindows();
 
 // One record (title all zeros) when `handle` is an existing top-level program
