@@ -15,12 +15,12 @@ extern "C" {
 
 namespace {
 
-int64_t steadyNowNs()
+int64_t nanosecondsOf(std::chrono::steady_clock::time_point time)
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
+
+int64_t steadyNowNs() { return nanosecondsOf(std::chrono::steady_clock::now()); }
 
 constexpr int kAudioBufferBytes = 20480;
 constexpr uint32_t kStillScreenResendMs = 100;
@@ -88,6 +88,7 @@ bool DesktopSharing::init(const CaptureConfig& config, PacketCallback callback, 
         std::lock_guard<std::mutex> timesLock(encodeTimesMutex_);
         encodeTimesMs_.clear();
     }
+    stageTimes_.clear();
 
     useMixCapture_ = (codec_ == "h264");
     // Any other codec text selects the desktop-duplication path (DXGI capture,
@@ -325,13 +326,23 @@ void DesktopSharing::pushVideo()
 
         // A still screen yields no new buffer: forget ours after 100 ms so the
         // current one counts as new and the receiver keeps getting pictures.
+        const uint8_t* held = frame.get();
         if (timestamp - lastVideoTimestamp_ > kStillScreenResendMs) frame.reset();
         int size = 0, width = 0, height = 0;
-        if (mixCapture_->getFrame(frame, size, width, height) == 0) {
+        int64_t capturedNs = 0;
+        if (mixCapture_->getFrame(frame, size, width, height, capturedNs) == 0) {
             auto encodeStart = Clock::now();
-            AVPacket* packet = H264Encoder::instance().encodeVideo(frame.get(), width, height, 0);
+            if (frame.get() != held) {
+                const int64_t tickNs = nanosecondsOf(lastFrameTime);
+                const int64_t since = capturedNs > 0 ? std::min(capturedNs, tickNs) : tickNs;
+                stageTimes_.captureWait.record(nanosecondsOf(encodeStart) - since);
+            }
+            H264Encoder& encoder = H264Encoder::instance();
+            AVPacket* packet = encoder.encodeVideo(frame.get(), width, height, 0);
             recordEncodeTime(
                 std::chrono::duration<double, std::milli>(Clock::now() - encodeStart).count());
+            stageTimes_.conversion.record(encoder.lastConversionNs());
+            stageTimes_.encode.record(encoder.lastEncodeNs());
             if (packet) {
                 if (callback_)
                     callback_(callbackContext_, 0, packet->data, packet->size, 2, timestamp);

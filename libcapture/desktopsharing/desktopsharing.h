@@ -17,6 +17,7 @@
 #include "libcapture/desktopsharing/devicefactory.h"
 #include "libcapture/desktopsharing/framesource.h"
 #include "libcapture/desktopsharing/screencapture/windowrecord.h"
+#include "libcapture/desktopsharing/videostagetimes.h"
 
 class DuplicationPath;
 
@@ -54,6 +55,9 @@ public:
     // (the latest kEncodeTimeSamples at most).
     std::vector<double> encodeTimesMs() const;
     static constexpr size_t kEncodeTimeSamples = 100000;
+    // Where the video frames' time went since the last init (the software encoder's
+    // path); readable from any thread.
+    const VideoStageTimes& videoStageTimes() const { return stageTimes_; }
 
     // A block whose first and last 128 bytes all are 0x00, 0x01 or 0xFF.
     static bool isSilentBlock(const uint8_t* block, size_t bytes);
@@ -111,4 +115,5 @@ private:
 
     mutable std::mutex encodeTimesMutex_;
     std::deque<double> encodeTimesMs_;
+    VideoStageTimes stageTimes_;
 };

@@ -30,6 +30,13 @@ public:
     // 0 only when the source holds a frame other than the one in `frame`; then
     // `frame` shares it (BGRA, rows packed, width * 4 bytes a row, never written
     // again while held) and size, width and height describe it. Otherwise -1.
-    virtual int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width,
-                         int& height) = 0;
+    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height)
+    {
+        int64_t capturedNs = 0;
+        return getFrame(frame, size, width, height, capturedNs);
+    }
+    // The same, and with a frame also when it was captured (steady clock, ns
+    // since its epoch; 0 when the source cannot tell).
+    virtual int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
+                         int64_t& capturedNs) = 0;
 };

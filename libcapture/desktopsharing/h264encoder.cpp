@@ -2,6 +2,8 @@
 
 #include <libyuv.h>
 
+#include <chrono>
+
 #include "Comm/logging.h"
 
 extern "C" {
@@ -10,6 +12,17 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
+
+namespace {
+
+int64_t nanosecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                                start)
+        .count();
+}
+
+}  // namespace
 
 H264Encoder& H264Encoder::instance()
 {
@@ -111,6 +124,7 @@ bool H264Encoder::allocatePicture()
 
 AVPacket* H264Encoder::encodeVideo(const uint8_t* bgra, int32_t width, int32_t height, int64_t pts)
 {
+    conversionNs = encodeNs = 0;
     if (!initialized) {
         LOG(INFO) << "H264Encoder::encodeVideo() before init.";
         return nullptr;
@@ -124,8 +138,10 @@ AVPacket* H264Encoder::encodeVideo(const uint8_t* bgra, int32_t width, int32_t h
     }
 
     const bool multiplesOf4 = width % 4 == 0 && height % 4 == 0;
+    const auto conversionStart = std::chrono::steady_clock::now();
     const bool converted =
         multiplesOf4 ? scaleByLibyuv(bgra, width, height) : scaleByFFmpeg(bgra, width, height);
+    conversionNs = nanosecondsSince(conversionStart);
     if (!converted) {
         return nullptr;
     }
@@ -139,12 +155,16 @@ AVPacket* H264Encoder::encodeVideo(const uint8_t* bgra, int32_t width, int32_t h
     // With "forced-idr" a forced I picture is an IDR.
     frame->pict_type = keyFrameRequested.exchange(false) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
 
-    if (avcodec_send_frame(codecContext, frame) < 0) {
+    const auto encodeStart = std::chrono::steady_clock::now();
+    const int sent = avcodec_send_frame(codecContext, frame);
+    encodeNs = nanosecondsSince(encodeStart);
+    if (sent < 0) {
         LOG(INFO) << "avcodec_send_frame() failed.\n";
         return nullptr;
     }
     av_packet_unref(packet);
     const int received = avcodec_receive_packet(codecContext, packet);
+    encodeNs = nanosecondsSince(encodeStart);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
         return nullptr;
     }

@@ -35,6 +35,11 @@ public:
     // joins a running cast can start decoding at once. Safe from any thread.
     void requestKeyFrame() { keyFrameRequested = true; }
 
+    // Where the latest encodeVideo spent its time (nanoseconds): the conversion of
+    // the picture to I420 at the output size, and libx264. For the caller's thread.
+    int64_t lastConversionNs() const { return conversionNs; }
+    int64_t lastEncodeNs() const { return encodeNs; }
+
     H264Encoder(const H264Encoder&) = delete;
     H264Encoder& operator=(const H264Encoder&) = delete;
 
@@ -60,4 +65,6 @@ private:
     int32_t sourceHeight = 0;
     AVFrame* intermediate = nullptr;
     std::atomic<bool> keyFrameRequested{false};
+    int64_t conversionNs = 0;
+    int64_t encodeNs = 0;
 };

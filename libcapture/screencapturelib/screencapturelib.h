@@ -27,6 +27,9 @@ struct Frame {
     int height = 0;
     int monitorIndex = -1;  // the monitor's list position; -1 for a window
     uintptr_t window = 0;   // the window's handle; 0 for a monitor
+    // When the grab was asked of the display (steady clock, ns since its epoch);
+    // 0 when the platform does not tell.
+    int64_t capturedNs = 0;
 };
 
 using MonitorProvider = std::function<std::vector<Monitor>()>;

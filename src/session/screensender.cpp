@@ -221,6 +221,10 @@ void ScreenSender::beginCaptureRun()
 {
     stopCapture();
     deleteQueue();
+    // The stage times tell of one cast. A Sender of the previous one may still be
+    // writing its last packet: its figures are atomic, merely late.
+    context_->videoQueueing.clear();
+    context_->videoSocketWrite.clear();
     ++run_;
     initPending_ = true;
     pipeline_.init(run_, &ScreenSender::frameSink, this, captureMode_, getCaptureWindow());
@@ -263,6 +267,7 @@ void ScreenSender::attach(Sender* sender, const Route& video, const Route& audio
             // first millisecond and then jump to the present.
             auto header = privateCopy(headerPacket_->data, headerPacket_->size);
             header->timestamp = lastVideoTimestamp_;
+            header->queuedAtNs = steadyClockNs();
             video.queue->packets.append(header.get());
             video.queue->heldHeader = header;
             joinsRunningCast = true;
@@ -304,6 +309,7 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
     }
     Packet* packet = pool->acquire(data, size);
     packet->timestamp = timestamp;
+    packet->queuedAtNs = steadyClockNs();
     const int limit = video ? kMaxQueuedVideo : kMaxQueuedAudio;
     bool queued = false;
     {

@@ -15,6 +15,9 @@ struct Packet {
     uint8_t* data = nullptr;
     uint32_t size = 0;
     uint32_t timestamp = 0;
+    // When it was put into the receivers' queues (steady clock, ns since its
+    // epoch): how long it waited there is part of the cast's latency.
+    int64_t queuedAtNs = 0;
     // Queues the packet was appended to and that have not yet released it. A ring
     // slot with a non-zero count is still queued or being written and must not be
     // handed out again.

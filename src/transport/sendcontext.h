@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+#include "Comm/stagetimes.h"
+
 struct Packet;
 
 struct SendContext {
@@ -18,4 +20,8 @@ struct SendContext {
     // Test and benchmark aid: called in a Sender's thread after the last byte of a
     // packet went out (media type 0 video, 1 audio).
     std::function<void(int mediaType, const Packet&)> onPacketWritten;
+    // Every written video packet of every Sender: how long it waited in its
+    // receiver's queue until the Sender took it, and how long its write took.
+    StageTimes videoQueueing;
+    StageTimes videoSocketWrite;
 };

@@ -113,13 +113,14 @@ void Sender::streamLoop()
             if (!videoQueue_->packets.isEmpty()) video = videoQueue_->packets.takeFirst();
             if (!audioQueue_->packets.isEmpty()) audio = audioQueue_->packets.takeFirst();
         }
+        const int64_t takenAtNs = steadyClockNs();
         if (stop_) {
             videoQueue_->pool->release(video);
             audioQueue_->pool->release(audio);
             break;
         }
         if (video) {
-            writeVideo(video);
+            writeVideo(video, takenAtNs);
             videoQueue_->pool->release(video);
             if (retry_ > kMaxRetry) {
                 qDebug().noquote().nospace() << host_ << "max retry";
@@ -137,12 +138,14 @@ void Sender::streamLoop()
     videoSocket_ = kInvalidSocket;
 }
 
-void Sender::writeVideo(Packet* packet)
+void Sender::writeVideo(Packet* packet, int64_t takenAtNs)
 {
     FrameWriter frame(videoSocket_, *packet);
     for (;;) {
         int error = 0;
         if (frame.writeRest(error)) {
+            owner_->videoSocketWrite.record(steadyClockNs() - takenAtNs);
+            owner_->videoQueueing.record(takenAtNs - packet->queuedAtNs);
             retry_ = 0;
             stats_->videoPackets++;
             stats_->bytes += frame.totalBytes();

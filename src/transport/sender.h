@@ -48,7 +48,8 @@ public slots:
 
 private:
     void streamLoop();
-    void writeVideo(Packet* packet);
+    // takenAtNs: when it came off the queue.
+    void writeVideo(Packet* packet, int64_t takenAtNs);
     void writeAudio(Packet* packet);
     void flushQueues();
     void closeAudioChannel();

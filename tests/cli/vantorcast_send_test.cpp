@@ -148,6 +148,54 @@ TEST(VantorCastSend, TheTerminalGetsTheProgramsOwnLinesUnlessVerbose)
     EXPECT_TRUE(verbose.errors.contains(".cpp:")) << verbose.errors.toStdString();
 }
 
+// The cast ends with where its pictures' time went, stage by stage in the order
+// a picture passes them, before the encoder line that closes the output.
+TEST(VantorCastSend, TheCastEndsWithThePicturesTimePerStage)
+{
+    ReceiverProcess receiver("127.0.0.46", {});
+    ASSERT_TRUE(receiver.waitUntilListening());
+    const SendRun run =
+        runCast({"send", "--to", "127.0.0.46", "--seconds", "2", "--source", "test"});
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_TRUE(run.lines.last().startsWith("encode frames="))
+        << run.lines.join('\n').toStdString();
+    const QString encodeLine = run.lines.last();
+
+    const QStringList expected = {"capture_wait", "conversion", "encode", "queueing",
+                                  "socket_write"};
+    QStringList stageLines;
+    for (const QString& line : run.lines)
+        if (line.startsWith("stage ")) stageLines << line;
+    ASSERT_EQ(stageLines.size(), expected.size()) << run.lines.join('\n').toStdString();
+    ASSERT_EQ(run.lines.indexOf(stageLines.last()), run.lines.size() - 2);
+    for (int i = 0; i < expected.size(); ++i) {
+        const QString& line = stageLines[i];
+        EXPECT_EQ(line.section(' ', 1, 1), expected[i]) << line.toStdString();
+        bool ok50 = false, ok95 = false, okSamples = false;
+        const double p50 = fieldOf(line, "p50_ms").toDouble(&ok50);
+        const double p95 = fieldOf(line, "p95_ms").toDouble(&ok95);
+        const int samples = fieldOf(line, "samples").toInt(&okSamples);
+        ASSERT_TRUE(ok50 && ok95 && okSamples) << line.toStdString();
+        EXPECT_GE(p50, 0.0) << line.toStdString();
+        EXPECT_LE(p50, p95) << line.toStdString();
+        EXPECT_GT(samples, 0) << line.toStdString();
+    }
+
+    // Every picture encoded passed conversion and encoder (the two lines are read a
+    // frame apart at most), and each is a part of what the encoder line times.
+    const int frames = fieldOf(encodeLine, "frames").toInt();
+    const double wholeP95 = fieldOf(encodeLine, "p95_ms").toDouble();
+    for (const QString& line : {stageLines[1], stageLines[2]}) {
+        EXPECT_NEAR(fieldOf(line, "samples").toInt(), frames, 2) << line.toStdString();
+        EXPECT_LE(fieldOf(line, "p50_ms").toDouble(), wholeP95) << line.toStdString();
+    }
+    // Queueing and the write are timed for every video packet the receiver got.
+    const QString served = run.lineFor("127.0.0.46");
+    const QString packets = fieldOf(served, "video_packets");
+    EXPECT_EQ(fieldOf(stageLines[3], "samples"), packets) << served.toStdString();
+    EXPECT_EQ(fieldOf(stageLines[4], "samples"), packets) << served.toStdString();
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

@@ -1,7 +1,7 @@
 // vantor-cast send --to CODE|ADDRESS [--to ...] --seconds N [--source ...] ...:
 // asks every receiver, streams one capture to all that accept for N seconds,
-// stops cleanly and prints one summary line per receiver plus the encoder's
-// per-frame time.
+// stops cleanly and prints one summary line per receiver, one line per stage of
+// the pictures' way to the wire, and the encoder's per-frame time.
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -283,6 +283,10 @@ int runSend(const QStringList& arguments)
     }
 
     const std::vector<double> encodeMs = DesktopSharing::instance().encodeTimesMs();
+    const VideoStageTimes& pipelineStages = DesktopSharing::instance().videoStageTimes();
+    const std::vector<double> captureWaitMs = pipelineStages.captureWait.milliseconds();
+    const std::vector<double> conversionMs = pipelineStages.conversion.milliseconds();
+    const std::vector<double> encoderMs = pipelineStages.encode.milliseconds();
     for (Receiver& receiver : receivers)
         if (receiver.answer == QLatin1String("accept")) session->stop(receiver.address);
     waitFor(
@@ -306,6 +310,13 @@ int runSend(const QStringList& arguments)
                     allServed;
     }
     errors.flush();
+    // The Senders have ended: their figures are complete.
+    sendsummary::reportStage("capture_wait", captureWaitMs, out);
+    sendsummary::reportStage("conversion", conversionMs, out);
+    sendsummary::reportStage("encode", encoderMs, out);
+    sendsummary::reportStage("queueing", session->sendContext()->videoQueueing.milliseconds(), out);
+    sendsummary::reportStage("socket_write",
+                             session->sendContext()->videoSocketWrite.milliseconds(), out);
     out << QString("encode frames=%1 p50_ms=%2 p95_ms=%3\n")
                .arg(encodeMs.size())
                .arg(percentile(encodeMs, 0.50), 0, 'f', 2)

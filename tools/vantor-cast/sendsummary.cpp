@@ -1,5 +1,6 @@
 #include "tools/vantor-cast/sendsummary.h"
 
+#include "Comm/stagetimes.h"
 #include "src/transport/sendstats.h"
 
 namespace sendsummary {
@@ -73,6 +74,14 @@ bool report(const ReceiverResult& receiver, int64_t castStartNs, QTextStream& ou
     else
         errors << "vantor-cast: " << who << ": got no stream\n";
     return false;
+}
+
+void reportStage(const char* name, const std::vector<double>& milliseconds, QTextStream& out)
+{
+    out << "stage " << name
+        << " p50_ms=" << QString::number(percentileOf(milliseconds, 0.50), 'f', 2)
+        << " p95_ms=" << QString::number(percentileOf(milliseconds, 0.95), 'f', 2)
+        << " samples=" << milliseconds.size() << '\n';
 }
 
 }  // namespace sendsummary

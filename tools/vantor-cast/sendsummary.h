@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct SendStats;
 
@@ -23,5 +24,9 @@ struct ReceiverResult {
 // Returns true when the receiver accepted and was served to the end.
 bool report(const ReceiverResult& receiver, int64_t castStartNs, QTextStream& out,
             QTextStream& errors);
+
+// Where the pictures' time went in one stage of their way to the wire, as a
+// line "stage NAME p50_ms=… p95_ms=… samples=N".
+void reportStage(const char* name, const std::vector<double>& milliseconds, QTextStream& out);
 
 }  // namespace sendsummary

@@ -1,5 +1,7 @@
 #include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
 
+#include <chrono>
+
 #include "Comm/logging.h"
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "libcapture/screencapturelib/screencapturelib.h"
@@ -124,7 +126,8 @@ bool MixScreenCapture::sourceSize(int& width, int& height) const
     return true;
 }
 
-int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height)
+int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
+                               int64_t& capturedNs)
 {
     std::lock_guard<std::mutex> lock(frameMutex_);
     if (!started_ || !frameBuffer_ || frameSize_ == 0 || frameBuffer_ == frame) return -1;
@@ -132,6 +135,7 @@ int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& 
     size = static_cast<int>(frameSize_);
     width = frameWidth_;
     height = frameHeight_;
+    capturedNs = frameCapturedNs_;
     return 0;
 }
 
@@ -148,4 +152,10 @@ void MixScreenCapture::onFrame(const ScreenCaptureLib::Frame& frame)
     frameWidth_ = frame.width;
     frameHeight_ = frame.height;
     frameSize_ = static_cast<uint32_t>(frame.width) * frame.height * 4;
+    // Where the library cannot tell, the hand-over is the nearest we know.
+    frameCapturedNs_ = frame.capturedNs != 0
+                           ? frame.capturedNs
+                           : std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
 }

@@ -30,7 +30,9 @@ public:
     int frameWidth() const override;
     int frameHeight() const override;
     bool sourceSize(int& width, int& height) const override;
-    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height) override;
+    using FrameSource::getFrame;
+    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
+                 int64_t& capturedNs) override;
 
     // How often the capture manager built its threads (rebuilds included).
     int captureBuilds() const;
@@ -49,5 +51,6 @@ private:
     int32_t captureMode_ = 0;
     int32_t frameWidth_ = 0;
     int32_t frameHeight_ = 0;
+    int64_t frameCapturedNs_ = 0;
     std::shared_ptr<ScreenCaptureLib::CaptureManager> manager_;
 };

@@ -1,7 +1,6 @@
 #include "libcapture/desktopsharing/testsources/framecapturelog.h"
 
 #include <atomic>
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <mutex>
@@ -32,15 +31,12 @@ void close()
     logFile = nullptr;
 }
 
-void note(uint64_t frameNumber)
+void note(uint64_t frameNumber, int64_t capturedNs)
 {
     if (!logOpen) return;
-    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
     std::lock_guard<std::mutex> lock(logMutex);
     if (!logFile) return;
-    std::fprintf(logFile, "frame=%" PRIu64 " captured_ns=%" PRId64 "\n", frameNumber, now);
+    std::fprintf(logFile, "frame=%" PRIu64 " captured_ns=%" PRId64 "\n", frameNumber, capturedNs);
     // Written out at once: the sender may be ended by a signal.
     std::fflush(logFile);
 }

@@ -12,7 +12,8 @@ namespace FrameCaptureLog {
 // Starts a new log in path; false (and errno set) when the file cannot be created.
 bool open(const std::string& path);
 void close();
-// Called by the source when it captures picture number frameNumber.
-void note(uint64_t frameNumber);
+// Called by the source when it captures picture number frameNumber, at
+// capturedNs on the steady clock.
+void note(uint64_t frameNumber, int64_t capturedNs);
 
 }  // namespace FrameCaptureLog

@@ -204,7 +204,8 @@ bool TestPatternSource::sourceSize(int& width, int& height) const
     return true;
 }
 
-int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height)
+int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
+                                int64_t& capturedNs)
 {
     std::lock_guard<std::mutex> lock(frameMutex_);
     if (!latest_ || latest_ == frame) return -1;
@@ -212,12 +213,17 @@ int TestPatternSource::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int&
     size = latestWidth_ * latestHeight_ * 4;
     width = latestWidth_;
     height = latestHeight_;
+    capturedNs = latestCapturedNs_;
     return 0;
 }
 
 void TestPatternSource::produceFrame()
 {
-    FrameCaptureLog::note(framesProduced_);
+    // The moment the picture is "on the screen": drawing it stands for the capture.
+    const int64_t capturedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count();
+    FrameCaptureLog::note(framesProduced_, capturedNs);
     std::shared_ptr<uint8_t> buffer = pool_->acquire(static_cast<size_t>(width_) * height_ * 4);
     const uint64_t number = framesProduced_;
     // A buffer the pool hands back again still holds the picture we drew into
@@ -238,6 +244,7 @@ void TestPatternSource::produceFrame()
     latest_ = std::move(buffer);
     latestWidth_ = width_;
     latestHeight_ = height_;
+    latestCapturedNs_ = capturedNs;
     ++framesProduced_;
 }
 

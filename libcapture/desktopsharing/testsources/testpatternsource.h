@@ -37,7 +37,9 @@ public:
     int frameWidth() const override;
     int frameHeight() const override;
     bool sourceSize(int& width, int& height) const override;
-    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height) override;
+    using FrameSource::getFrame;
+    int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
+                 int64_t& capturedNs) override;
 
     // A frozen source keeps its last picture, as a still screen does.
     void setFrozen(bool frozen) { frozen_ = frozen; }
@@ -71,6 +73,7 @@ private:
     std::shared_ptr<uint8_t> latest_;
     int latestWidth_ = 0;
     int latestHeight_ = 0;
+    int64_t latestCapturedNs_ = 0;
 
     std::mutex runMutex_;
     std::condition_variable wake_;

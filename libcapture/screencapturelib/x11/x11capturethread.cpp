@@ -202,6 +202,9 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
             continue;
         }
 
+        const int64_t grabbedAtNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+                .count();
         std::shared_ptr<uint8_t> pixels =
             grabber.grab(target_.drawable, target_.area.x, target_.area.y);
         if (!pixels) {
@@ -217,6 +220,7 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         frame.data = std::move(pixels);
         frame.width = target_.area.width;
         frame.height = target_.area.height;
+        frame.capturedNs = grabbedAtNs;
         countRequests();
         state_.grabs.fetch_add(1);
         if (state_.onFrame) state_.onFrame(frame);
