@@ -16,7 +16,8 @@ cache=${VANTOR_WINDOWS_DEPS_CACHE:-/var/cache/vantor-windows-deps}
 host=x86_64-w64-mingw32
 jobs=2
 
-say() { echo "windows deps: $*" >&2; }
+# Each line carries the seconds since this script started.
+say() { echo "windows deps: [${SECONDS}s] $*" >&2; }
 
 # The source package and version apt would install for a binary package.
 source_of() {

@@ -18,17 +18,15 @@ export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml="
 
-# Wine's services (started by wine-session.sh) end with a program whose socket
-# send timed out, and Wine then starts them anew for the next program, attached
-# to its output, so that CTest waits for them seconds after the program ended.
-# They are brought back here first, detached, when they are gone.
-services_running() {
-    for pid in $(pgrep -f 'system32.services\.exe'); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
-            return 0
-    done
-    return 1
-}
-services_running || wine wineboot </dev/null >/dev/null 2>&1
+# Inside scripts/wine-session.sh every program shares its one persistent
+# wineserver. Should that server be gone, Wine would quietly boot anew for each
+# later program (14-22 s each) and the programs would no longer share a desktop:
+# that is a failure of whatever test ran before, said here instead of hidden.
+if [ -n "${VANTOR_WINESERVER_PID:-}" ] &&
+    ! tr '\0' '\n' 2>/dev/null <"/proc/$VANTOR_WINESERVER_PID/environ" |
+        grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+    echo "wine-run.sh: the Wine session's wineserver (pid $VANTOR_WINESERVER_PID) is gone" >&2
+    exit 1
+fi
 
 exec wine "$@"

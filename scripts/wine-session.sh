@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command beside a fresh Wine prefix with its services up:
 #   wine-session.sh BUILD_DIR COMMAND [args...]
-# Creates BUILD_DIR/wine-prefix anew, keeps one wineserver running for the whole
-# command (so that each test program starts in a fraction of a second instead of
-# waiting for Wine's services) and stops it afterwards. Run it under an X server
+# Creates BUILD_DIR/wine-prefix anew, keeps one persistent wineserver running for
+# the whole command (so that each test program starts in a fraction of a second
+# instead of waiting for Wine's services; scripts/wine-run.sh fails a program
+# when that server is gone) and stops it afterwards. Run it under an X server
 # (Direct3D needs one) and a sound server, if the command needs them. The
 # command's exit status is ours.
 set -uo pipefail
@@ -37,7 +38,30 @@ fi
 # manages its windows itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
   </dev/null >>"$log" 2>&1
-wineserver -p </dev/null >>"$log" 2>&1
+# The server that wineboot started lingers a moment and is not persistent: it
+# ends as soon as no Windows program is left. No second server starts beside it
+# ("wineserver -p" then exits with 2 and changes nothing), so wait for it to end
+# first. Without that wait the session ran on that server: after the socket
+# tests Wine's desktop program (explorer.exe) ended as well, the server with it,
+# and every later test booted Wine anew.
+wineserver -w
+if ! wineserver -p </dev/null >>"$log" 2>&1; then
+  echo "wine-session.sh: could not start a persistent wineserver (see $log)" >&2
+  exit 1
+fi
 wine wineboot </dev/null >>"$log" 2>&1
+# wine-run.sh checks before each program that this server still runs.
+server_pid=
+for pid in $(pgrep -x wineserver64; pgrep -x wineserver); do
+  if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+    server_pid=$pid
+    break
+  fi
+done
+if [ -z "$server_pid" ]; then
+  echo "wine-session.sh: the persistent wineserver of $WINEPREFIX is not running" >&2
+  exit 1
+fi
+export VANTOR_WINESERVER_PID=$server_pid
 
 "$@"
