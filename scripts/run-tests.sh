@@ -22,3 +22,4 @@ bash tests/sanitizers/run-sanitized.sh address
 # Two minutes of the whole cast with receivers joining, leaving, stalling and
 # resetting: memory, threads and descriptors must hold steady.
 bash scripts/run-soak-ci.sh
+bash scripts/run-windows-tests.sh
