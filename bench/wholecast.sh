@@ -162,6 +162,8 @@ runOurs() {
         "whole cast $total frames in $seconds s = $(awk -v n="${total:-0}" -v s="$seconds" 'BEGIN { printf "%.2f", n / s }') fps;" \
         "$(grep '^encode ' "$tmp/cast-$1.out");" \
         "main (event loop) thread $(awk -v m=$((m1 - m0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.3f", m / t }') s/s of the CPU" >&2
+    # Where the pictures' time went, as vantor-cast reports it.
+    grep '^stage ' "$tmp/cast-$1.out" | sed 's/^/     /' >&2
     figures "${f0:-0 0}" "${f1:-0 0}" $((c1 - c0)) $((x1 - x0)) $((t1 - t0))
 }
 
