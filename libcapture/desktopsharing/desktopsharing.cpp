@@ -315,6 +315,10 @@ void DesktopSharing::pushVideo()
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastFrameTime)
                 .count();
         int wait = elapsed <= interval ? interval - static_cast<int>(elapsed) : 0;
+        // The capture looks for a change in time for the frame taken on waking:
+        // one look per frame, and the picture taken is fresh.
+        if (!useDuplication_)
+            mixCapture_->prepareFrame(Clock::now() + std::chrono::milliseconds(wait));
         if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
 
         lastFrameTime = Clock::now();
@@ -323,6 +327,8 @@ void DesktopSharing::pushVideo()
             duplication_->encodeFrame(callback_, callbackContext_, timestamp);
             continue;
         }
+        // A look that runs late is worth half a frame's wait: the interval absorbs it.
+        mixCapture_->awaitPreparedFrame(lastFrameTime + std::chrono::milliseconds(interval) / 2);
 
         // A still screen yields no new buffer: forget ours after 100 ms so the
         // current one counts as new and the receiver keeps getting pictures.

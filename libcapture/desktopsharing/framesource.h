@@ -2,6 +2,7 @@
 // capture, or the synthetic test picture.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,17 @@ public:
     // The size the source will deliver (the monitor's or the window's), known
     // before the first frame; false when it cannot tell.
     virtual bool sourceSize(int& width, int& height) const = 0;
+
+    // The video loop will take a frame at `at`. A source that captures on demand
+    // looks for a change then, timed to be done by `at`, so that it grabs no more
+    // pictures than are taken and the one taken is fresh; a source that makes
+    // frames on its own clock ignores this.
+    virtual void prepareFrame(std::chrono::steady_clock::time_point at) { (void)at; }
+    // Waits, until `deadline` at most, for the look prepareFrame asked for.
+    virtual void awaitPreparedFrame(std::chrono::steady_clock::time_point deadline)
+    {
+        (void)deadline;
+    }
 
     // 0 only when the source holds a frame other than the one in `frame`; then
     // `frame` shares it (BGRA, rows packed, width * 4 bytes a row, never written

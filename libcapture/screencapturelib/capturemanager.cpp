@@ -90,6 +90,26 @@ void CaptureManager::setFrameChangeInterval(std::chrono::microseconds interval)
     state_->intervalMicroseconds = interval.count();
 }
 
+uint64_t CaptureManager::lookBy(std::chrono::steady_clock::time_point by)
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    const uint64_t ask = ++state_->askSerial;
+    state_->askedBy = by;
+    state_->lastAskAt = std::chrono::steady_clock::now();
+    state_->changed.notify_all();
+    return ask;
+}
+
+bool CaptureManager::awaitLook(uint64_t ask, std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    CaptureState& state = *state_;
+    return state.changed.wait_until(lock, deadline, [&state, ask] {
+        return state.answeredSerial >= ask || state.askServers == 0 || state.paused ||
+               state.stopThreads || state.shutdown;
+    });
+}
+
 int CaptureManager::builds() const
 {
     std::lock_guard<std::mutex> lock(state_->mutex);

@@ -61,6 +61,17 @@ public:
     bool isPaused() const;
     // New frames come at most once per interval (default 100 ms).
     void setFrameChangeInterval(std::chrono::microseconds interval);
+    // For a consumer that takes frames on its own clock (the pipeline's video
+    // loop): it will take a frame at `by`. Each capture thread that can looks
+    // once for a change, timed to be done by then (an unchanged picture is not
+    // grabbed), and while such asks keep coming it makes no looks of its own
+    // interval: the server is asked for no more pictures than are taken. Returns
+    // the ask's number for awaitLook.
+    uint64_t lookBy(std::chrono::steady_clock::time_point by);
+    // Waits until the look asked for as `ask` is done (its frame, if any, handed
+    // over), or until no thread can answer it (paused, being rebuilt, over), at
+    // most until `deadline`. False when the deadline came first.
+    bool awaitLook(uint64_t ask, std::chrono::steady_clock::time_point deadline);
     // How often the capture threads were built (1 after start, +1 per rebuild).
     int builds() const;
     // How often the capture threads have looked for a change so far. A caller that

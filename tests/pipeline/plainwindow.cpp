@@ -24,3 +24,11 @@ PlainWindow::~PlainWindow()
 {
     if (display_) XCloseDisplay(display_);
 }
+
+void PlainWindow::paint(uint32_t rgb)
+{
+    if (!display_ || !window_) return;
+    XSetWindowBackground(display_, window_, rgb);
+    XClearWindow(display_, window_);
+    XSync(display_, False);
+}

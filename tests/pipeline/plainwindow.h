@@ -13,6 +13,9 @@ public:
     PlainWindow(const PlainWindow&) = delete;
     PlainWindow& operator=(const PlainWindow&) = delete;
     uintptr_t id() const { return window_; }
+    // Fills the window with one colour (0xRRGGBB) and waits until the server drew
+    // it. From one thread at a time.
+    void paint(uint32_t rgb);
 
 private:
     Display* display_ = nullptr;

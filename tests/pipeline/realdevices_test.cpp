@@ -2,11 +2,13 @@
 // whose own format the encoders cannot take as it is.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "libcapture/desktopsharing/capture.h"
 #include "libcapture/desktopsharing/desktopsharing.h"
+#include "libcapture/desktopsharing/screencapture/mixscreencapture.h"
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "tests/audiodevices/audiotestsupport.h"
 #include "tests/pipeline/mediadecoder.h"
@@ -50,7 +52,94 @@ protected:
     PacketRecorder recorder;
 };
 
+// A window on the screen whose colour changes all the time, on a thread of its own.
+class ChangingWindow {
+public:
+    ChangingWindow() : window_(640, 480)
+    {
+        thread_ = std::thread([this] {
+            for (uint32_t i = 0; !stop_; ++i) {
+                window_.paint((i * 0x010307u) & 0xFFFFFFu);
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
+        });
+    }
+    ~ChangingWindow()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    bool shown() const { return window_.id() != 0; }
+
+private:
+    PlainWindow window_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The screen capture of the cast being set up, once initialised.
+MixScreenCapture* screenCapture()
+{
+    return dynamic_cast<MixScreenCapture*>(DesktopSharing::instance().frameSource().get());
+}
+
 }  // namespace
+
+// The capture looks at the screen when the video loop is about to take a frame,
+// not on a clock of its own: over a screen that changes all the time, cast at 10
+// fps, looks and grabs stay at about one per frame taken (a capture that looked
+// every 10 ms would grab ten a frame). Counted by the capture, not timed.
+TEST_F(RealDevices, AChangingScreenIsGrabbedAboutOnceAFrameTaken)
+{
+    ChangingWindow changing;
+    ASSERT_TRUE(changing.shown()) << "no X display";
+    Capture::setFps(10);
+    Capture::setVideoSource(VideoSourceKind::Screen);
+    Capture::setAudioSource(AudioSourceKind::None);
+    Capture::setResolution(1280);
+    Capture::init(&PacketRecorder::callback, &recorder, 0, WindowRecord{});
+    ASSERT_TRUE(DesktopSharing::instance().isInitialized())
+        << DesktopSharing::instance().lastInitError();
+    MixScreenCapture* capture = screenCapture();
+    ASSERT_NE(capture, nullptr);
+
+    ASSERT_TRUE(castUntil(0, 20));
+    // Stopped: the counts are final.
+    const uint64_t frames = recorder.count(0);
+    const uint64_t looks = capture->capturePasses();
+    const uint64_t grabs = capture->captureGrabs();
+    // The first look may come before the loop's first ask, the last after its last frame.
+    constexpr uint64_t kSlack = 3;
+    EXPECT_LE(looks, frames + kSlack) << looks << " looks for " << frames << " frames";
+    EXPECT_LE(grabs, frames + kSlack) << grabs << " grabs for " << frames << " frames";
+    // The screen did change between frames: what was sent was mostly new pictures.
+    EXPECT_GE(grabs, frames / 2) << grabs << " grabs for " << frames << " frames";
+}
+
+// A still screen is looked at once a frame but never grabbed again, and its
+// picture still goes out: re-encoded once more than 100 ms passed since the last.
+TEST_F(RealDevices, AStillScreenIsNotGrabbedAgainAndStillSent)
+{
+    Capture::setVideoSource(VideoSourceKind::Screen);
+    Capture::setAudioSource(AudioSourceKind::None);
+    Capture::setResolution(1280);
+    Capture::init(&PacketRecorder::callback, &recorder, 0, WindowRecord{});
+    ASSERT_TRUE(DesktopSharing::instance().isInitialized())
+        << DesktopSharing::instance().lastInitError();
+    MixScreenCapture* capture = screenCapture();
+    ASSERT_NE(capture, nullptr);
+
+    ASSERT_TRUE(castUntil(0, 8));
+    EXPECT_EQ(capture->captureGrabs(), 1u);
+    EXPECT_GT(capture->capturePasses(), 8u);
+    const std::vector<int64_t> timestamps = recorder.timestamps(0);
+    constexpr int64_t kInterval = 1000 / 25;
+    for (size_t i = 1; i < timestamps.size(); ++i) {
+        const int64_t gap = timestamps[i] - timestamps[i - 1];
+        EXPECT_GT(gap, 100) << "frame " << i;
+        EXPECT_LE(gap, 100 + 5 * kInterval) << "frame " << i;
+    }
+}
 
 // 4:2:0 pictures have even sides: a window of odd size, cast at its own size,
 // is encoded one pixel smaller each way instead of not at all.

@@ -244,7 +244,8 @@ TEST_F(CaptureLibTest, WatchingAndGrabbingCostTheServerNoMoreRequestsThanNeeded)
     EXPECT_EQ(frames.count(), seen);
     // (Plus the once-a-second check that the monitor is still there.)
     constexpr uint64_t kValidation = 8;
-    EXPECT_LE(stillRequests, stillPasses + kValidation) << stillRequests << " requests in " << stillPasses;
+    EXPECT_LE(stillRequests, stillPasses + kValidation)
+        << stillRequests << " requests in " << stillPasses;
 
     // Changing: every drawing is grabbed with at most four requests (pointer,
     // damage subtract and fetch, the image).
@@ -264,6 +265,51 @@ TEST_F(CaptureLibTest, WatchingAndGrabbingCostTheServerNoMoreRequestsThanNeeded)
     ASSERT_GE(grabs, 20u);
     EXPECT_LE(requests, lookPasses + 4 * grabs + kValidation)
         << requests << " requests for " << grabs << " grabs and " << lookPasses << " looks";
+    XDestroyWindow(x.display, window);
+}
+
+// A consumer that takes frames on its own clock asks for each look: every ask
+// costs one look, a change is grabbed once and handed over before awaitLook
+// returns, and the capture's own 10 ms looks wait while asks come. Paused, the
+// capture answers no ask, and the consumer is not kept waiting for one.
+TEST_F(CaptureLibTest, AskedLooksComeOncePerAskInsteadOfTheIntervalLooks)
+{
+    using Clock = std::chrono::steady_clock;
+    Window window = paintRightMonitor();
+    CaptureManager manager([] { return selectIndex(getMonitors(), 1); }, frames.callback());
+    manager.setFrameChangeInterval(std::chrono::milliseconds(10));
+    manager.start();
+    ASSERT_TRUE(
+        frames.waitForFrame(0, [](const Frame& f) { return frameHas(f, 150, 220, kMark); }));
+    ASSERT_TRUE(
+        manager.awaitLook(manager.lookBy(Clock::now()), Clock::now() + std::chrono::seconds(5)));
+
+    const uint64_t passesBefore = manager.passes();
+    const uint64_t grabsBefore = manager.grabs();
+    uint64_t asks = 0;
+    for (int i = 0; i < 10; ++i) {
+        x.fill(window, 600 + 10 * i, 600, 10, 10, 0x00FFFF);
+        const int column = 605 + 10 * i;
+        // The damage the drawing caused may reach the capture a look later.
+        bool seen = false;
+        for (int tries = 0; tries < 50 && !seen; ++tries) {
+            const uint64_t ask = manager.lookBy(Clock::now() + std::chrono::milliseconds(20));
+            ++asks;
+            ASSERT_TRUE(manager.awaitLook(ask, Clock::now() + std::chrono::seconds(5)));
+            seen = frameHas(frames.last(), column, 605, 0x00FFFF);
+        }
+        ASSERT_TRUE(seen) << "drawing " << i << " never came";
+    }
+    EXPECT_EQ(manager.grabs() - grabsBefore, 10u);
+    const uint64_t looks = manager.passes() - passesBefore;
+    EXPECT_GE(looks, asks);
+    // (Plus one of the interval should a drawing take longer than the hold-off.)
+    EXPECT_LE(looks, asks + 1) << looks << " looks for " << asks << " asks";
+
+    manager.pause();
+    ASSERT_TRUE(waitUntil([&] { return manager.pausedThreads() == 1; }));
+    EXPECT_TRUE(
+        manager.awaitLook(manager.lookBy(Clock::now()), Clock::now() + std::chrono::seconds(30)));
     XDestroyWindow(x.display, window);
 }
 

@@ -12,8 +12,8 @@ using ScreenCaptureLib::Monitor;
 namespace {
 
 constexpr int kWindowMode = 2;
-// The library may deliver up to 100 frames a second; the video loop takes what
-// its frame rate needs.
+// Until the video loop asks for its frames (prepareFrame), and for anyone who
+// never does, the library may deliver up to 100 frames a second.
 constexpr std::chrono::microseconds kFrameChangeInterval(10000);
 
 // Mode 0 is the first monitor; 1 and anything else the last one.
@@ -126,6 +126,18 @@ bool MixScreenCapture::sourceSize(int& width, int& height) const
     return true;
 }
 
+void MixScreenCapture::prepareFrame(std::chrono::steady_clock::time_point at)
+{
+    // The manager is made by start, before the video loop runs, and stays until
+    // we are destroyed after it.
+    if (manager_) preparedLook_ = manager_->lookBy(at);
+}
+
+void MixScreenCapture::awaitPreparedFrame(std::chrono::steady_clock::time_point deadline)
+{
+    if (manager_ && preparedLook_ != 0) manager_->awaitLook(preparedLook_, deadline);
+}
+
 int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
                                int64_t& capturedNs)
 {
@@ -142,6 +154,8 @@ int MixScreenCapture::getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& 
 int MixScreenCapture::captureBuilds() const { return manager_ ? manager_->builds() : 0; }
 
 uint64_t MixScreenCapture::capturePasses() const { return manager_ ? manager_->passes() : 0; }
+
+uint64_t MixScreenCapture::captureGrabs() const { return manager_ ? manager_->grabs() : 0; }
 
 void MixScreenCapture::onFrame(const ScreenCaptureLib::Frame& frame)
 {

@@ -30,6 +30,9 @@ public:
     int frameWidth() const override;
     int frameHeight() const override;
     bool sourceSize(int& width, int& height) const override;
+    // Only the video loop's thread calls these two.
+    void prepareFrame(std::chrono::steady_clock::time_point at) override;
+    void awaitPreparedFrame(std::chrono::steady_clock::time_point deadline) override;
     using FrameSource::getFrame;
     int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
                  int64_t& capturedNs) override;
@@ -38,6 +41,8 @@ public:
     int captureBuilds() const;
     // How often the capture threads have looked for a change (0 before start).
     uint64_t capturePasses() const;
+    // How many pictures they grabbed and handed over (0 before start).
+    uint64_t captureGrabs() const;
 
 private:
     void onFrame(const ScreenCaptureLib::Frame& frame);
@@ -53,4 +58,5 @@ private:
     int32_t frameHeight_ = 0;
     int64_t frameCapturedNs_ = 0;
     std::shared_ptr<ScreenCaptureLib::CaptureManager> manager_;
+    uint64_t preparedLook_ = 0;  // the video loop's latest ask
 };

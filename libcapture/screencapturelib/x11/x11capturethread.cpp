@@ -22,6 +22,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kValidationPeriod(1);
+// An asked look starts this much earlier than the latest looks took: the
+// thread's wake-up may come late on a busy machine.
+constexpr std::chrono::milliseconds kLookMargin(1);
+// How long a look with a grab is taken to last before one was timed.
+constexpr std::chrono::milliseconds kFirstLookTime(2);
+
+// This thread answers the consumer's asks for as long as it runs.
+class AskServer {
+public:
+    explicit AskServer(CaptureState& state) : state_(state) { state_.serveAsks(true); }
+    ~AskServer() { state_.serveAsks(false); }
+    AskServer(const AskServer&) = delete;
+    AskServer& operator=(const AskServer&) = delete;
+
+private:
+    CaptureState& state_;
+};
 
 // What one thread captures and how it notices that its target changed.
 struct Target {
@@ -152,6 +169,12 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
     bool force = true;
     Clock::time_point nextTick = Clock::now();
     Clock::time_point nextValidation = nextTick + kValidationPeriod;
+    // Asked looks are timed by how long looks with a grab take: a slower one
+    // moves the estimate half-way up, a quicker one an eighth down (a look done
+    // late makes the video loop wait, one done early only ages the picture).
+    const AskServer askServer(state_);
+    uint64_t answered = 0;
+    Clock::duration lookTime = kFirstLookTime;
     while (!state_.stopping()) {
         if (state_.waitWhilePaused()) {
             force = true;
@@ -160,8 +183,10 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         const auto interval = std::chrono::microseconds(
             std::max<long long>(1000, state_.intervalMicroseconds.load()));
         nextTick = std::max(nextTick + interval, Clock::now());
-        state_.sleepUntil(nextTick);
+        const uint64_t answering = state_.waitForLook(nextTick, answered, lookTime + kLookMargin);
         if (state_.stopping()) break;
+        const Clock::time_point lookStart = Clock::now();
+        if (answering != 0) answered = answering;
 
         const bool eventsFine = handleEvents();
         if (displayLost()) {
@@ -199,6 +224,7 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         if (!changed) {
             countRequests();
             state_.passes.fetch_add(1);
+            state_.answerLook(answering);
             continue;
         }
 
@@ -225,7 +251,10 @@ ThreadEnd CaptureLoop::run(const std::function<bool()>& stillValid)
         state_.grabs.fetch_add(1);
         if (state_.onFrame) state_.onFrame(frame);
         state_.passes.fetch_add(1);  // after the frame: a caller that sees it has the frame
+        state_.answerLook(answering);
         force = false;
+        const Clock::duration took = Clock::now() - lookStart;
+        lookTime += took > lookTime ? (took - lookTime) / 2 : -(lookTime - took) / 8;
     }
 
     grabber.shutdown();
