@@ -63,5 +63,12 @@ if [ -z "$server_pid" ]; then
   exit 1
 fi
 export VANTOR_WINESERVER_PID=$server_pid
+# Wine's desktop program ends a second after its last user and the next test
+# would start it anew, holding the test's output open: a program of the build
+# keeps the desktop in use until the server is stopped.
+keeper=$build/bin/wine_desktop_keeper.exe
+if [ -f "$keeper" ]; then
+  wine "$keeper" </dev/null >>"$log" 2>&1 &
+fi
 
 "$@"
