@@ -10,18 +10,20 @@
 #include "libcapture/desktopsharing/capture.h"
 #include "src/command/commandclient.h"
 #include "src/session/capturewindow.h"
+#include "src/transport/mediaframing.h"
 #include "src/transport/sender.h"
 
 namespace {
 std::shared_ptr<Packet> privateCopy(const uint8_t* data, uint32_t size)
 {
     auto* packet = new Packet;
-    packet->data = new uint8_t[size > 0 ? size : 1];
+    // With room for the frame header in front, like the pools' buffers.
+    packet->data = new uint8_t[kPacketHeadroom + size] + kPacketHeadroom;
     if (size > 0) memcpy(packet->data, data, size);
     packet->size = size;
     packet->kind = Packet::Kind::Private;
     return std::shared_ptr<Packet>(packet, [](Packet* p) {
-        delete[] p->data;
+        delete[](p->data - kPacketHeadroom);
         delete p;
     });
 }
@@ -267,6 +269,7 @@ void ScreenSender::attach(Sender* sender, const Route& video, const Route& audio
             // first millisecond and then jump to the present.
             auto header = privateCopy(headerPacket_->data, headerPacket_->size);
             header->timestamp = lastVideoTimestamp_;
+            frameInPlace(*header);
             header->queuedAtNs = steadyClockNs();
             video.queue->packets.append(header.get());
             video.queue->heldHeader = header;
@@ -309,6 +312,7 @@ void ScreenSender::distribute(int mediaType, const uint8_t* data, uint32_t size,
     }
     Packet* packet = pool->acquire(data, size);
     packet->timestamp = timestamp;
+    frameInPlace(*packet);
     packet->queuedAtNs = steadyClockNs();
     const int limit = video ? kMaxQueuedVideo : kMaxQueuedAudio;
     bool queued = false;

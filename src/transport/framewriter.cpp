@@ -8,10 +8,16 @@ FrameWriter::FrameWriter(TcpSocket socket, const Packet& packet)
 bool FrameWriter::writeRest(int& error)
 {
     while (done_ < totalBytes()) {
-        const bool inHeader = done_ < kMediaFrameHeaderSize;
-        const uint8_t* data =
-            inHeader ? header_.data() + done_ : packet_.data + (done_ - kMediaFrameHeaderSize);
-        const size_t length = inHeader ? kMediaFrameHeaderSize - done_ : totalBytes() - done_;
+        const uint8_t* data = nullptr;
+        size_t length = totalBytes() - done_;
+        if (packet_.framed) {  // header and payload in one piece
+            data = packet_.data - kMediaFrameHeaderSize + done_;
+        } else if (done_ < kMediaFrameHeaderSize) {  // our copy of the header first
+            data = header_.data() + done_;
+            length = kMediaFrameHeaderSize - done_;
+        } else {
+            data = packet_.data + (done_ - kMediaFrameHeaderSize);
+        }
         size_t written = 0;
         const int result = sendAll(socket_, data, length, error, &written);
         done_ += written;

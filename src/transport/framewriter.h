@@ -1,4 +1,5 @@
-// Writes one media frame (8-byte header, then the payload, as two writes) and
+// Writes one media frame (8-byte header and payload: one write when the packet
+// carries its header in front of its data, else two) and
 // remembers how far it got, so that a write that timed out half-way can be
 // finished later instead of leaving a torn frame on the wire.
 #pragma once

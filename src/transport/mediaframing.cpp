@@ -28,6 +28,16 @@ std::array<uint8_t, kAudioStreamHeaderSize> audioStreamHeader(uint32_t channels,
     return header;
 }
 
+static_assert(kPacketHeadroom == kMediaFrameHeaderSize, "the headroom holds one frame header");
+
+void frameInPlace(Packet& packet)
+{
+    uint8_t* header = packet.data - kMediaFrameHeaderSize;
+    putBigEndian32(header, packet.size);
+    putBigEndian32(header + 4, packet.timestamp);
+    packet.framed = true;
+}
+
 std::array<uint8_t, kMediaFrameHeaderSize> mediaFrameHeader(uint32_t length, uint32_t timestamp)
 {
     std::array<uint8_t, kMediaFrameHeaderSize> header{};

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/transport/packet.h"
+
 constexpr int kVideoPort = 43572;
 constexpr int kAudioPort = 43573;
 constexpr size_t kAudioStreamHeaderSize = 20;
@@ -20,6 +22,11 @@ std::array<uint8_t, kAudioStreamHeaderSize> audioStreamHeader(uint32_t channels,
 
 // payload length, timestamp in milliseconds.
 std::array<uint8_t, kMediaFrameHeaderSize> mediaFrameHeader(uint32_t length, uint32_t timestamp);
+
+// Writes the packet's media frame header (its size and timestamp) into the
+// headroom in front of its data and marks it framed. Only for buffers that have
+// that room (a PacketPool's, the session's copies), before the packet is queued.
+void frameInPlace(Packet& packet);
 
 void putBigEndian32(uint8_t* out, uint32_t value);
 uint32_t readBigEndian32(const uint8_t* in);

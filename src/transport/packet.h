@@ -2,7 +2,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+
+// Bytes kept free in front of every pooled or copied packet's data, where its
+// media frame header is written (frameInPlace): header and payload then leave
+// in one write, one wake-up of the receiver instead of two.
+constexpr size_t kPacketHeadroom = 8;
 
 struct Packet {
     // Where the buffer comes from decides what release() does with it.
@@ -23,4 +29,6 @@ struct Packet {
     // handed out again.
     std::atomic<int32_t> refCount{0};
     Kind kind = Kind::Slot;
+    // The media frame header stands in the kPacketHeadroom bytes before data.
+    bool framed = false;
 };

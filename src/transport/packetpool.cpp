@@ -3,13 +3,25 @@
 #include <QDebug>
 #include <cstring>
 
+namespace {
+
+// A buffer for `length` bytes with the frame header's room in front of them.
+uint8_t* newBuffer(size_t length)
+{
+    return new uint8_t[kPacketHeadroom + length] + kPacketHeadroom;
+}
+
+void deleteBuffer(uint8_t* data) { delete[](data - kPacketHeadroom); }
+
+}  // namespace
+
 PacketPool::PacketPool(uint32_t slotSize, int32_t count)
     : slotSize_(slotSize), count_(count > 0 ? count : 0)
 {
     slots_.reserve(count_);
     for (int32_t i = 0; i < count_; ++i) {
         auto* slot = new Packet;
-        slot->data = new uint8_t[slotSize_];
+        slot->data = newBuffer(slotSize_);
         slot->kind = Packet::Kind::Slot;
         slots_.push_back(slot);
     }
@@ -18,7 +30,7 @@ PacketPool::PacketPool(uint32_t slotSize, int32_t count)
 PacketPool::~PacketPool()
 {
     for (Packet* slot : slots_) {
-        delete[] slot->data;
+        deleteBuffer(slot->data);
         delete slot;
     }
 }
@@ -26,7 +38,7 @@ PacketPool::~PacketPool()
 Packet* PacketPool::newHeapPacket(const uint8_t* data, uint32_t length)
 {
     auto* packet = new Packet;
-    packet->data = new uint8_t[length > 0 ? length : 1];
+    packet->data = newBuffer(length);
     if (length > 0) memcpy(packet->data, data, length);
     packet->size = length;
     packet->refCount = 0;
@@ -55,12 +67,13 @@ Packet* PacketPool::acquire(const uint8_t* data, uint32_t length)
     }
     if (length > 0) memcpy(slot->data, data, length);
     slot->size = length;
+    slot->framed = false;
     return slot;
 }
 
 void PacketPool::freeHeapPacket(Packet* packet)
 {
-    delete[] packet->data;
+    deleteBuffer(packet->data);
     delete packet;
     --liveHeapPackets_;
 }
