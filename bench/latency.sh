@@ -128,6 +128,7 @@ run() {
     [ $sent -eq 0 ] || { cat "$tmp/sender-$label.err" >&2; fail "$label: vantor-cast failed"; }
     echo "== $label ($width wide, 30 fps, $mbps Mbit/s, $seconds s)"
     grep '^encode ' "$tmp/sender-$label.out"
+    grep '^stage ' "$tmp/sender-$label.out"
     grep '^cast-summary' "$tmp/receiver-$label.out" | tr ' ' '\n' | grep -E 'presented_frames|replaced_frames|sound_frames' | tr '\n' ' '
     echo
     analyse "$slog" "$rlog" >"$tmp/result-$label"
