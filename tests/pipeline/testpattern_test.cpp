@@ -123,6 +123,36 @@ TEST(TestPatternSource, DeliversNewFramesInItsOwnSizeAndOnlyNewOnes)
     EXPECT_EQ(source.getFrame(frame, size, fw, fh), -1) << "exit releases the picture";
 }
 
+// While the video loop asks for its frames, the source makes one picture per ask,
+// ready when asked for, and rests its own 60 fps.
+TEST(TestPatternSource, MakesOnePicturePerAskWhileAsked)
+{
+    using Clock = std::chrono::steady_clock;
+    TestPatternSource source(640, 360, 60);
+    ASSERT_EQ(source.init(0, 0, WindowRecord{}), 0);
+    ASSERT_EQ(source.start(), 0);
+    std::shared_ptr<uint8_t> frame;
+    int size = 0, w = 0, h = 0;
+    int64_t capturedNs = 0;
+    source.prepareFrame(Clock::now());
+    source.awaitPreparedFrame(Clock::now() + std::chrono::seconds(10));
+    ASSERT_EQ(source.getFrame(frame, size, w, h, capturedNs), 0);
+
+    const uint64_t ticks = source.ticks();
+    for (int i = 0; i < 10; ++i) {
+        source.prepareFrame(Clock::now() + std::chrono::milliseconds(20));
+        source.awaitPreparedFrame(Clock::now() + std::chrono::seconds(10));
+        const int64_t before = capturedNs;
+        ASSERT_EQ(source.getFrame(frame, size, w, h, capturedNs), 0)
+            << "a new picture for ask " << i;
+        EXPECT_GT(capturedNs, before);
+    }
+    // (One of its own may slip in should an ask come later than its rest allows.)
+    EXPECT_GE(source.ticks(), ticks + 10);
+    EXPECT_LE(source.ticks(), ticks + 11);
+    source.exit();
+}
+
 TEST(TestPatternSource, DefaultSizeIsFullHd)
 {
     TestPatternSource source(0, 0);

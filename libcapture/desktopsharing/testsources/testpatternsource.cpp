@@ -170,6 +170,7 @@ int TestPatternSource::stop()
         started_ = false;
     }
     wake_.notify_all();
+    answered_.notify_all();
     if (thread_.joinable()) thread_.join();
     return 0;
 }
@@ -248,17 +249,68 @@ void TestPatternSource::produceFrame()
     ++framesProduced_;
 }
 
+void TestPatternSource::prepareFrame(std::chrono::steady_clock::time_point at)
+{
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        preparedAsk_ = ++askSerial_;
+        askedBy_ = at;
+        lastAskAt_ = std::chrono::steady_clock::now();
+    }
+    wake_.notify_all();
+}
+
+void TestPatternSource::awaitPreparedFrame(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(runMutex_);
+    answered_.wait_until(lock, deadline,
+                         [this] { return answeredSerial_ >= preparedAsk_ || !started_; });
+}
+
+uint64_t TestPatternSource::waitForTurn(std::unique_lock<std::mutex>& lock,
+                                        std::chrono::steady_clock::time_point ownTurn,
+                                        uint64_t answered)
+{
+    // Like the screen capture: a picture asked for is started as long before it is
+    // taken as pictures take to make, and the source's own rate rests while asks
+    // keep coming.
+    constexpr auto kMargin = std::chrono::milliseconds(1);
+    constexpr auto kAsksHoldOff = std::chrono::milliseconds(500);
+    while (started_) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool asked = askSerial_ > answered;
+        const auto askedStart = askedBy_ - drawTime_ - kMargin;
+        if (asked && now >= askedStart) return askSerial_;
+        auto due = ownTurn;
+        if (askSerial_ > 0) due = std::max(due, lastAskAt_ + kAsksHoldOff);
+        if (now >= due) return 0;
+        wake_.wait_until(lock, asked ? std::min(due, askedStart) : due);
+    }
+    return 0;
+}
+
 void TestPatternSource::run()
 {
     const auto period = std::chrono::nanoseconds(1000000000LL / fps_);
     auto next = std::chrono::steady_clock::now() + period;
+    uint64_t answered = 0;
     std::unique_lock<std::mutex> lock(runMutex_);
     while (started_) {
-        if (wake_.wait_until(lock, next, [this] { return !started_; })) break;
+        const uint64_t answering = waitForTurn(lock, next, answered);
+        if (!started_) break;
         lock.unlock();
+        const auto drawStart = std::chrono::steady_clock::now();
         if (!frozen_) produceFrame();
         ++ticks_;
+        const auto took = std::chrono::steady_clock::now() - drawStart;
+        drawTime_ += took > drawTime_ ? (took - drawTime_) / 2 : -(drawTime_ - took) / 8;
         lock.lock();
+        if (answering != 0) {
+            answered = answering;
+            answeredSerial_ = answering;
+            answered_.notify_all();
+            continue;
+        }
         next += period;
         // After a long stall start afresh instead of producing a burst.
         auto now = std::chrono::steady_clock::now();

@@ -1,8 +1,9 @@
 // A synthetic screen: a deterministic desktop-like picture (background, a few
 // windows with title bars, a moving element) with the frame number drawn at the
 // top left as blocks large enough to survive lossy H.264, so that a receiver can
-// read it back from a decoded picture. Frames are made on the source's own thread
-// at a steady rate, in pooled buffers, like a screen capture that sees a change.
+// read it back from a decoded picture. Frames are made on the source's own thread,
+// in pooled buffers, like a screen capture that sees a change: at a steady rate of
+// its own, or, while the video loop asks for its frames, just before each is taken.
 #pragma once
 
 #include <atomic>
@@ -40,6 +41,9 @@ public:
     using FrameSource::getFrame;
     int getFrame(std::shared_ptr<uint8_t>& frame, int& size, int& width, int& height,
                  int64_t& capturedNs) override;
+    // Only the video loop's thread calls these two.
+    void prepareFrame(std::chrono::steady_clock::time_point at) override;
+    void awaitPreparedFrame(std::chrono::steady_clock::time_point deadline) override;
 
     // A frozen source keeps its last picture, as a still screen does.
     void setFrozen(bool frozen) { frozen_ = frozen; }
@@ -57,6 +61,10 @@ public:
 
 private:
     void run();
+    // Under runMutex_: sleeps until the next picture is due and returns the ask it
+    // answers (0: one of the source's own rate). `answered`: the latest answered.
+    uint64_t waitForTurn(std::unique_lock<std::mutex>& lock,
+                         std::chrono::steady_clock::time_point ownTurn, uint64_t answered);
     void produceFrame();
     void redrawFrame(uint8_t* bgra, uint64_t previousNumber, uint64_t frameNumber);
 
@@ -77,6 +85,15 @@ private:
 
     std::mutex runMutex_;
     std::condition_variable wake_;
+    // The video loop's asks (prepareFrame), under runMutex_.
+    uint64_t askSerial_ = 0;
+    uint64_t answeredSerial_ = 0;
+    std::chrono::steady_clock::time_point askedBy_;
+    std::chrono::steady_clock::time_point lastAskAt_;
+    std::condition_variable answered_;
+    uint64_t preparedAsk_ = 0;  // the video loop's thread only
+    // How long making a picture takes (the source's thread only).
+    std::chrono::steady_clock::duration drawTime_ = std::chrono::milliseconds(1);
     std::thread thread_;
     std::atomic<bool> started_{false};
     std::atomic<bool> frozen_{false};
