@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Comm/logging.h"
+#include "Comm/tsanhandover.h"
 #include "Setting/castquality.h"
 #include "libcapture/desktopsharing/capture.h"
 #include "src/command/commandclient.h"
@@ -358,7 +359,11 @@ void ScreenSender::stop(const QString& host)
 
 void ScreenSender::senderExit(const QString& host)
 {
-    senderFinished(qobject_cast<Sender*>(QObject::sender()), host);
+    // Everything the Sender's thread did, its use of our connections included,
+    // came before its end signal; dropping those connections frees what it used.
+    Sender* ended = qobject_cast<Sender*>(QObject::sender());
+    vantor::takeOverFromQueuedSignal(ended);
+    senderFinished(ended, host);
 }
 
 void ScreenSender::senderFinished(Sender* ended, const QString& host)

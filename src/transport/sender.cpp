@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include "Comm/tsanhandover.h"
 #include "src/transport/framewriter.h"
 #include "src/transport/mediaframing.h"
 
@@ -228,6 +229,7 @@ void Sender::disconnected()
     // thread's last steps only by waiting for the thread: nothing of this object is
     // touched after the signal.
     const QString host = host_;
+    vantor::handOverThroughQueuedSignal(this);
     emit sigDisconnected(host);
     qDebug().noquote() << host << "sender disconnected...";
 }
