@@ -107,12 +107,13 @@ void ScreenSender::setCaptureTarget(int mode, uintptr_t window)
 bool ScreenSender::start(const QString& host)
 {
     LOG(INFO) << "";
-    // The replaced channel tells us nothing more. It goes later, not now: start()
-    // may run inside one of its socket's signals.
-    if (commandClient_) commandClient_->disconnect(this);
-    commandClient_ = std::shared_ptr<CommandClient>(
-        new CommandClient, [](CommandClient* client) { client->deleteLater(); });
-    CommandClient* client = commandClient_.get();
+    // Asked again, the same receiver's earlier channel tells us nothing more. It
+    // goes later, not now: start() may run inside one of its socket's signals.
+    std::shared_ptr<CommandClient>& channel = commandClients_[host];
+    if (channel) channel->disconnect(this);
+    channel = std::shared_ptr<CommandClient>(new CommandClient,
+                                             [](CommandClient* client) { client->deleteLater(); });
+    CommandClient* client = channel.get();
     connect(client, &CommandClient::connected, this, &ScreenSender::recvConn);
     connect(client, &CommandClient::accept, this, &ScreenSender::recvAccept);
     connect(client, &CommandClient::refuse, this, &ScreenSender::recvRefuse);
@@ -462,7 +463,7 @@ void ScreenSender::deleteThis()
         videoPool_.reset();
         audioPool_.reset();
     }
-    commandClient_.reset();
+    commandClients_.clear();
 }
 
 WindowRecord ScreenSender::getCaptureWindow() { return captureWindowRecord(window_); }

@@ -131,7 +131,10 @@ private:
     // when deleteThis lets them go.
     std::shared_ptr<PacketPool> videoPool_;
     std::shared_ptr<PacketPool> audioPool_;
-    std::shared_ptr<CommandClient> commandClient_;
+    // One command channel per receiver asked, its latest: a cast asked of another
+    // receiver meanwhile never drops an answer still to come (a television waits
+    // for its viewer to confirm).
+    QMap<QString, std::shared_ptr<CommandClient>> commandClients_;
     QList<Sender*> senders_;
     QList<WaitingReceiver> waiting_;  // in senders_ too; started when the init reports
     quint64 run_ = 0;                 // the capture run asked for last

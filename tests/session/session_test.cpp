@@ -145,6 +145,33 @@ TEST_F(Session, SecondCaptureInitWhileRunningChangesNothing)
     EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0);
 }
 
+// A television asks its viewer before it answers; a cast asked of another
+// receiver meanwhile must not drop that answer.
+TEST_F(Session, AReceiverStillToAnswerIsServedWhenAnotherIsAskedMeanwhile)
+{
+    ReceiverProcess slow("127.0.0.46", {"--answer", "accept", "--answer-delay-ms", "1500"});
+    ReceiverProcess quick("127.0.0.47", {"--answer", "accept"});
+    ASSERT_TRUE(slow.waitUntilListening());
+    ASSERT_TRUE(quick.waitUntilListening());
+    session->start("127.0.0.46");
+    ASSERT_TRUE(waitUntil([&] { return observer.sinkConnect == 1; }, 10000));
+    session->start("127.0.0.47");
+    ASSERT_TRUE(waitUntil([&] { return observer.answered("127.0.0.47", "accept"); }, 10000));
+    EXPECT_FALSE(observer.answered("127.0.0.46", "accept")) << "asked first, answers last";
+    ASSERT_TRUE(waitUntil([&] { return observer.answered("127.0.0.46", "accept"); }, 10000));
+    for (const QString host : {"127.0.0.46", "127.0.0.47"}) {
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                auto stats = session->statsFor(host);
+                return stats && stats->videoPackets > 3;
+            },
+            10000))
+            << host.toStdString();
+        EXPECT_TRUE(session->isSendingTo(host));
+    }
+    EXPECT_EQ(session->attachedCount(), 2);
+}
+
 TEST_F(Session, DeleteThisTwiceAndNoCastAfterwards)
 {
     el::Helpers::installLogDispatchCallback<testsupport::LogCapture>("session-log");
