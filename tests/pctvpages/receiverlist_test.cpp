@@ -350,13 +350,18 @@ void ReceiverListTest::namesAreShownAsTheyAreSent()
     QCOMPARE(row->host(), QStringLiteral("127.0.0.5"));
     QCOMPARE(row->name(), kMarkupName);
 
-    QLabel* nameLabel = nullptr;
-    for (QLabel* label : row->findChildren<QLabel*>()) {
-        if (label->text() == kMarkupName) {
-            nameLabel = label;
+    // Whole once the list has laid the new row out (elided to its first width before).
+    const auto labelShowingTheName = [row]() -> QLabel* {
+        for (QLabel* label : row->findChildren<QLabel*>()) {
+            if (label->text() == kMarkupName) {
+                return label;
+            }
         }
-    }
-    QVERIFY2(nameLabel != nullptr, "no label shows the name");
+        return nullptr;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(labelShowingTheName() != nullptr, "no label shows the name",
+                              kRowBoundMs);
+    QLabel* nameLabel = labelShowingTheName();
     // Drawn as characters: markup would render as a picture and one red character.
     QCOMPARE(nameLabel->textFormat(), Qt::PlainText);
     const int plainWidth = QFontMetrics(nameLabel->font()).horizontalAdvance(kMarkupName);
