@@ -70,15 +70,16 @@ bool carriesSps(const std::vector<uint8_t>& packet)
     return false;
 }
 
-CaptureConfig config(const char* codec)
+// width and height 0: the source's size.
+CaptureConfig config(const char* codec, int width = 0, int height = 0)
 {
     CaptureConfig c;
     c.codec = codec;
     c.bitRate = 2000000;
     c.frameRate = 25;
     c.gop = 25;
-    c.width = 0;  // the source's size
-    c.height = 0;
+    c.width = width;
+    c.height = height;
     return c;
 }
 
@@ -92,10 +93,11 @@ protected:
     void TearDown() override { DesktopSharing::instance().exit(); }
 
     // Casts until `count` video packets came; false when they did not.
-    bool cast(const char* codec, size_t count)
+    bool cast(const char* codec, size_t count, int width = 0, int height = 0)
     {
         DesktopSharing& sharing = DesktopSharing::instance();
-        if (!sharing.init(config(codec), VideoPackets::callback, &packets, 0, WindowRecord{}))
+        if (!sharing.init(config(codec, width, height), VideoPackets::callback, &packets, 0,
+                          WindowRecord{}))
             return false;
         sharing.start();
         const bool arrived = packets.waitFor(count);
@@ -177,6 +179,31 @@ TEST_F(WindowsPipelineTest, DISABLED_NvencOpen)
         const uint8_t head[] = {0, 0, 0, 1, 0x65, static_cast<uint8_t>(i)};
         EXPECT_EQ(std::memcmp(encoded[i].data(), head, sizeof head), 0) << i;
     }
+}
+
+// NVENC has no scaler: a quality preset's smaller picture is the software
+// encoder's, and the captured frames never go into a texture of another size.
+TEST_F(WindowsPipelineTest, AnotherOutputSizeThanTheCapturedOneIsEncodedInSoftware)
+{
+    SetEnvironmentVariableA("VANTOR_FAKE_NVENC_SESSION", "open");
+    EXPECT_EQ(runHiddenTestWithAdapter(kNvidia, kGeForce,
+                                       "WindowsPipelineTest.DISABLED_NvencAtAnotherSize"),
+              0);
+    SetEnvironmentVariableA("VANTOR_FAKE_NVENC_SESSION", nullptr);
+}
+
+TEST_F(WindowsPipelineTest, DISABLED_NvencAtAnotherSize)
+{
+    LogRecorder::Scope logs;
+    ASSERT_TRUE(cast("h264_nvenc", 3, 1280, 720));
+    EXPECT_EQ(DesktopSharing::instance().outputWidth(), 1280);
+    EXPECT_EQ(DesktopSharing::instance().outputHeight(), 720);
+    EXPECT_EQ(logs.log().count("nvenc encodes the captured 1920x1080 only, 1280x720 asked: "
+                               "software encoder"),
+              1);
+    EXPECT_EQ(logs.log().count("set nvenc_config"), 0);
+    EXPECT_EQ(logs.log().count("nvenc"), 0);
+    EXPECT_TRUE(carriesSps(packets.packets()[0]));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "libcapture/desktopsharing/screencapture/dxgi/desktopduplicationpath.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Comm/logging.h"
@@ -24,6 +25,14 @@ void DesktopDuplicationPath::setUpEncoder(const std::string& codec, int width, i
                                           int frameRate, int bitRate, int gop)
 {
     if (codec != "h264_nvenc" || nvencHandle_) return;
+    // NVENC encodes the captured texture as it is, without a scaler: another
+    // output size (a quality preset, an odd side rounded down) is the software
+    // encoder's, which scales.
+    if (width != capture_.width() || height != capture_.height()) {
+        LOG(INFO) << "nvenc encodes the captured " << capture_.width() << "x" << capture_.height()
+                  << " only, " << width << "x" << height << " asked: software encoder";
+        return;
+    }
     if (nvenc_info.is_supported()) {
         LOG(INFO) << "nv is_supported";
         nvencHandle_ = nvenc_info.create();
@@ -74,12 +83,17 @@ int DesktopDuplicationPath::uploadAndEncode()
     ID3D11Texture2D* texture = nvenc_info.get_texture(nvencHandle_);
     ID3D11DeviceContext* context = nvenc_info.get_context(nvencHandle_);
     if (!device || !texture || !context) return -1;
+    // Never more than the texture holds, should the capture's mode have changed.
+    D3D11_TEXTURE2D_DESC description{};
+    texture->GetDesc(&description);
+    const UINT width = std::min<UINT>(description.Width, UINT(capture_.width()));
+    const UINT height = std::min<UINT>(description.Height, UINT(capture_.height()));
     D3D11_MAPPED_SUBRESOURCE mapped{};
     if (FAILED(context->Map(texture, 0, D3D11_MAP_WRITE, 0, &mapped))) return -1;
-    const size_t rowBytes = static_cast<size_t>(capture_.width()) * 4;
-    for (int row = 0; row < capture_.height(); ++row)
-        std::memcpy(static_cast<uint8_t*>(mapped.pData) + row * mapped.RowPitch,
-                    frame_.get() + row * rowBytes, rowBytes);
+    const size_t frameRowBytes = static_cast<size_t>(capture_.width()) * 4;
+    for (UINT row = 0; row < height; ++row)
+        std::memcpy(static_cast<uint8_t*>(mapped.pData) + size_t(row) * mapped.RowPitch,
+                    frame_.get() + row * frameRowBytes, size_t(width) * 4);
     context->Unmap(texture, 0);
     return nvenc_info.encode_texture(nvencHandle_, texture, output_.data(),
                                      static_cast<uint32_t>(output_.size()));
