@@ -385,12 +385,17 @@ void ReceiverListTest::aVeryLongNameIsElidedAndLeavesTheButtonInView()
     auto* list = m_main.findDev()->findChild<QListWidget*>(QStringLiteral("castDevList"));
     QVERIFY(list != nullptr);
     const QRect visible = list->viewport()->rect();
-    const QRect button(row->button()->mapTo(list->viewport(), QPoint(0, 0)), row->button()->size());
-    QVERIFY2(visible.contains(button),
-             qPrintable(QStringLiteral("button at x %1..%2, the list shows x 0..%3")
-                            .arg(button.left())
-                            .arg(button.right())
-                            .arg(visible.right())));
+    const auto buttonInList = [row, list] {
+        return QRect(row->button()->mapTo(list->viewport(), QPoint(0, 0)), row->button()->size());
+    };
+    const auto where = [&] {
+        return QStringLiteral("button at x %1..%2, the list shows x 0..%3")
+            .arg(buttonInList().left())
+            .arg(buttonInList().right())
+            .arg(visible.right());
+    };
+    // Once the list has laid the new row out.
+    QTRY_VERIFY2_WITH_TIMEOUT(visible.contains(buttonInList()), qPrintable(where()), kRowBoundMs);
     QVERIFY(vantor::pctvtest::saveScreenshot(m_main.window()->grab(),
                                              QStringLiteral("pctv-finddev-very-long-name.png")));
     // The receiver goes first, so that a failure below leaves the list as the next
