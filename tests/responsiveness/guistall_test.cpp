@@ -7,6 +7,7 @@
 // "gui_stall_ms phase=NAME max=MS".
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
@@ -44,7 +45,12 @@ protected:
         QObject::connect(session->pipeline(), &PipelineWorker::stopped, &events,
                          &SessionEvents::happened);
     }
-    void TearDown() override { session->deleteThis(); }
+    void TearDown() override
+    {
+        session->deleteThis();
+        // Its command channels go by deleteLater; no event loop runs after the last case.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     // Runs the event loop until done() holds, checking it at every session event.
     bool runUntil(const std::function<bool()>& done)

@@ -25,7 +25,7 @@ protected:
         QObject::connect(session->pipeline(), &PipelineWorker::stopped, &context,
                          [this](quint64 run) { pipelineEvents << QString("stop %1").arg(run); });
     }
-    void TearDown() override { session->deleteThis(); }
+    void TearDown() override { releaseSession(session); }
 
     bool streams(const QString& host) const
     {

@@ -45,7 +45,7 @@ protected:
         Capture::setAudioSource(AudioSourceKind::TestTone);
         session->setQualityOverrides({25, 4, 640});
     }
-    void TearDown() override { session->deleteThis(); }
+    void TearDown() override { releaseSession(session); }
 
     // Casts to a receiver and waits until its media channels stand.
     void castTo(ReceiverProcess& receiver)

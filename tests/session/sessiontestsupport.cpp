@@ -32,6 +32,12 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
+void releaseSession(ScreenSender* session)
+{
+    session->deleteThis();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 SessionObserver::SessionObserver(ScreenSender* s)
 {
     QObject::connect(s, &ScreenSender::beginSend, [this] { ++beginSend; });

@@ -15,6 +15,11 @@ int runSessionTests(int argc, char** argv);
 // every few milliseconds, and the loop sleeps in between.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
+// Ends the session as the front ends do: its command channels go by deleteLater,
+// which no event loop runs after the last case, so they are deleted here before the
+// application object drops the pending deletes (they would leak).
+void releaseSession(ScreenSender* session);
+
 // Signal counts of the session, the receivers that ended, and every answer.
 struct SessionObserver {
     int beginSend = 0, sinkConnect = 0, sinkBusy = 0, sinkRefuse = 0, sendStop = 0;

@@ -58,7 +58,7 @@ TEST(UnreachableReceiver, TheHooksDialogMayStartTheNextCast)
     const QString summary = accepting.waitForSummary();
     EXPECT_GT(ReceiverProcess::field(summary, "video_frames"), 3) << summary.toStdString();
     EXPECT_EQ(ReceiverProcess::field(summary, "errors"), 0) << summary.toStdString();
-    session->deleteThis();
+    releaseSession(session);
 }
 
 int main(int argc, char** argv) { return runSessionTests(argc, argv); }
