@@ -52,6 +52,7 @@ bool CommandClient::connectTo(const QString& host)
 {
     LOG(INFO) << host;
     host_ = host;
+    answered_ = false;
     lines_.clear();  // nothing of an earlier connection carries over
     socket_->connectToHost(host, kCommandPort, QIODevice::ReadWrite,
                            QAbstractSocket::AnyIPProtocol);
@@ -102,10 +103,13 @@ void CommandClient::closeOverlongLine()
 bool CommandClient::dispatchLine(const QString& line)
 {
     if (line.startsWith(QLatin1String("accept"))) {
+        answered_ = true;
         emit accept(host_);
     } else if (line.startsWith(QLatin1String("refuse"))) {
+        answered_ = true;
         emit refuse(host_);
     } else if (line.startsWith(QLatin1String("busy"))) {
+        answered_ = true;
         emit busy(host_);
     } else if (line.startsWith(QLatin1String("close"))) {
         return false;
@@ -135,4 +139,4 @@ void CommandClient::displayError(QAbstractSocket::SocketError code)
     }
 }
 
-void CommandClient::discardSocket() {}
+void CommandClient::discardSocket() { emit closed(host_); }

@@ -26,12 +26,17 @@ public:
     // "connect#:#<hardware address>#:#<host name>\n"
     static QString connectLine();
 
+    // The receiver has given its answer (accept, refuse or busy).
+    bool answered() const { return answered_; }
+
 signals:
     void connected(const QString& host);
     void accept(const QString& host);
     void refuse(const QString& host);
     void busy(const QString& host);
     void error(const QString& host);
+    // The command connection ended, whichever side closed it.
+    void closed(const QString& host);
 
 private slots:
     void readMsg();
@@ -46,6 +51,7 @@ private:
 
     QString host_;
     QTcpSocket* socket_ = nullptr;
+    bool answered_ = false;
     // A line may hold kMaxLineBytes bytes before its line feed.
     LineSplitter lines_{int(kMaxLineBytes) + 1, int(kMaxLineBytes)};
 };

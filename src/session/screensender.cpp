@@ -1,6 +1,7 @@
 #include "src/session/screensender.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <cstring>
 #include <shared_mutex>
 #include <utility>
@@ -119,6 +120,7 @@ bool ScreenSender::start(const QString& host)
     connect(client, &CommandClient::refuse, this, &ScreenSender::recvRefuse);
     connect(client, &CommandClient::busy, this, &ScreenSender::recvBusy);
     connect(client, &CommandClient::error, this, &ScreenSender::recvError);
+    connect(client, &CommandClient::closed, this, &ScreenSender::commandChannelClosed);
     client->connectTo(host);
     applyQuality();
     return true;
@@ -145,6 +147,7 @@ void ScreenSender::recvConn(const QString&)
 void ScreenSender::recvBusy(const QString& host)
 {
     LOG(INFO) << "";
+    releaseCommandChannel(host);
     emit sinkBusy();
     emit answered(host, QStringLiteral("busy"));
 }
@@ -152,13 +155,29 @@ void ScreenSender::recvBusy(const QString& host)
 void ScreenSender::recvRefuse(const QString& host)
 {
     LOG(INFO) << "";
+    releaseCommandChannel(host);
     emit sinkRefuse();
     emit answered(host, QStringLiteral("refuse"));
+}
+
+// The receiver closed the channel, answered or not: nothing more comes on it. A
+// cast it accepted goes on over the media connections.
+void ScreenSender::commandChannelClosed(const QString& host) { releaseCommandChannel(host); }
+
+// Only signals of a host's latest channel reach us (start() disconnects the one it
+// replaces). The channel is deleted later: we may be inside one of its signals.
+void ScreenSender::releaseCommandChannel(const QString& host)
+{
+    const auto channel = commandClients_.find(host);
+    if (channel == commandClients_.end()) return;
+    if (*channel) (*channel)->disconnect(this);
+    commandClients_.erase(channel);
 }
 
 void ScreenSender::recvError(const QString& host)
 {
     LOG(INFO) << "";
+    releaseCommandChannel(host);
     // We are inside the command socket's error signal. The hook may run a modal
     // dialog whose event loop lets the user start() again, which would delete that
     // very socket under its own signal: report from the event loop instead.
@@ -381,6 +400,13 @@ void ScreenSender::senderFinished(Sender* ended, const QString& host)
         detach(ended);
         ended->deleteLater();
     }
+    // The cast to this receiver is over unless another Sender serves it; a channel
+    // still waiting for an answer is a new ask (stop, then cast again) and stays.
+    const bool stillServed = std::any_of(senders_.cbegin(), senders_.cend(),
+                                         [&host](const Sender* s) { return s->host() == host; });
+    const auto channel = commandClients_.constFind(host);
+    if (!stillServed && channel != commandClients_.cend() && (*channel)->answered())
+        releaseCommandChannel(host);
     emit senderEnded(host);
     if (senders_.isEmpty()) stopCapture();
 }

@@ -62,6 +62,8 @@ public:
     const PipelineWorker* pipeline() const { return &pipeline_; }
     const std::shared_ptr<SendContext>& sendContext() const { return context_; }
     bool hasPools() const { return videoPool_ != nullptr; }
+    // Command channels held: asks still to be answered and casts under way.
+    int commandChannelCount() const { return commandClients_.size(); }
 
     // Receives every encoded packet from the pipeline's video and audio loops.
     static int frameSink(void* user, int mediaType, uint8_t* data, int size, int codecTag,
@@ -89,6 +91,7 @@ private slots:
     void senderExit(const QString& host);
     void recvBusy(const QString& host);
     void recvError(const QString& host);
+    void commandChannelClosed(const QString& host);
 
 private:
     ScreenSender();
@@ -119,6 +122,7 @@ private:
     void senderFinished(Sender* ended, const QString& host);
     void finishUnstarted(Sender* sender);
     bool dropWaiting(Sender* sender);
+    void releaseCommandChannel(const QString& host);
 
     QList<Route> videoRoutes_;  // queues the frame sink feeds; under context_->mutex
     QList<Route> audioRoutes_;
@@ -133,7 +137,8 @@ private:
     std::shared_ptr<PacketPool> audioPool_;
     // One command channel per receiver asked, its latest: a cast asked of another
     // receiver meanwhile never drops an answer still to come (a television waits
-    // for its viewer to confirm).
+    // for its viewer to confirm). A channel goes once it is closed, answered with
+    // no, or its cast has ended: a long session asks many receivers.
     QMap<QString, std::shared_ptr<CommandClient>> commandClients_;
     QList<Sender*> senders_;
     QList<WaitingReceiver> waiting_;  // in senders_ too; started when the init reports

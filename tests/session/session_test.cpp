@@ -84,6 +84,9 @@ TEST_F(Session, RefusingOrBusyReceiverAttachesNothing)
     EXPECT_FALSE(DesktopSharing::instance().isInitialized());
     EXPECT_FALSE(session->isSendingTo("127.0.0.31"));
     EXPECT_EQ(session->statsFor("127.0.0.31"), nullptr);
+    // A "no" ends the ask: no command channel is kept for it.
+    EXPECT_TRUE(waitUntil([&] { return session->commandChannelCount() == 0; }, 10000))
+        << session->commandChannelCount();
 }
 
 TEST_F(Session, StopEndsTheSenderAndIsSendingToTurnsFalseAtOnce)
@@ -125,6 +128,31 @@ TEST_F(Session, AReceiverThatEndsTheCastIsOneStop)
     QCoreApplication::processEvents();
     EXPECT_EQ(observer.sendStop, 1);
     EXPECT_FALSE(session->isSendingTo("127.0.0.35"));
+    EXPECT_EQ(session->commandChannelCount(), 0) << "the ended cast's channel is let go";
+}
+
+// A session casts to many receivers over its life; the command channel of each
+// goes when its cast ends, but a new ask of the same receiver made right after a
+// stop keeps its channel until it is answered, and is served.
+TEST_F(Session, ACommandChannelLastsAsLongAsItsAskOrItsCast)
+{
+    ReceiverProcess receiver("127.0.0.48", {"--answer", "accept", "--answer-delay-ms", "800"});
+    castTo(receiver);
+    session->stop("127.0.0.48");
+    session->start("127.0.0.48");
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.contains("127.0.0.48"); }, 10000));
+    EXPECT_EQ(session->commandChannelCount(), 1) << "the new ask waits for its answer";
+    ASSERT_TRUE(waitUntil([&] { return observer.answers.count("127.0.0.48 accept") == 2; }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto stats = session->statsFor("127.0.0.48");
+            return session->isSendingTo("127.0.0.48") && stats && stats->videoPackets > 3;
+        },
+        10000));
+    session->stop("127.0.0.48");
+    ASSERT_TRUE(waitUntil([&] { return observer.ended.count("127.0.0.48") == 2; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return session->commandChannelCount() == 0; }, 10000))
+        << session->commandChannelCount();
 }
 
 TEST_F(Session, SecondCaptureInitWhileRunningChangesNothing)
