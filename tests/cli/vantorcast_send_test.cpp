@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "tests/session/receiverprocess.h"
 
@@ -45,12 +46,14 @@ SendRun runCast(const QStringList& arguments)
     cast.setProcessEnvironment(environment);
     cast.start(castProgram(), arguments);
     SendRun run;
-    QElapsedTimer timer;
-    timer.start();
-    while (cast.state() != QProcess::NotRunning && timer.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        cast.waitForFinished(20);
-    }
+    QEventLoop loop;
+    QObject::connect(&cast, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                     &QEventLoop::quit);
+    QObject::connect(&cast, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (cast.state() != QProcess::NotRunning) loop.exec();
     if (cast.state() != QProcess::NotRunning) {
         cast.kill();
         cast.waitForFinished();
