@@ -9,6 +9,7 @@
 #include "libcapture/desktopsharing/screencapture/windowenumeration.h"
 #include "libcapture/screencapturelib/screencapturelib.h"
 #include "libcapture/screencapturelib/x11/x11cursor.h"
+#include "libcapture/screencapturelib/x11/x11shmimagepool.h"
 #include "tests/screencapture/framecollector.h"
 #include "tests/screencapture/testdisplay.h"
 
@@ -48,6 +49,57 @@ bool passesGoBy(const CaptureManager& manager, uint64_t count)
 {
     const uint64_t from = manager.passes();
     return waitUntil([&] { return manager.passes() >= from + count; });
+}
+
+// The capture's shared-memory images are all attached when the pool is made and
+// handed out in turn, so a long cast's memory is level from its first frames.
+TEST(SharedMemoryImages, AreAllAttachedUpFrontAndHandedOutInTurnOnlyWhenIdle)
+{
+    TestDisplay x;
+    ASSERT_NE(x.display, nullptr) << "no DISPLAY";
+    x.createWindow(0, 0, 64, 48, kMark);
+    const int screen = DefaultScreen(x.display);
+    auto pool = ShmImagePool::create(x.display, DefaultVisual(x.display, screen),
+                                     DefaultDepth(x.display, screen), 64, 48, 3);
+    ASSERT_TRUE(pool) << "the server refused MIT-SHM";
+    ASSERT_EQ(pool->imageCount(), 3u);
+
+    // In turn: each released image goes behind the others; every one is attached,
+    // so the server can write into it.
+    std::vector<XImage*> handedOut;
+    for (int i = 0; i < 6; ++i) {
+        XImage* image = pool->acquire();
+        ASSERT_NE(image, nullptr);
+        ASSERT_TRUE(XShmGetImage(x.display, x.root, image, 0, 0, AllPlanes));
+        EXPECT_EQ(rgbAt(reinterpret_cast<uint8_t*>(image->data), 64, 10, 10), kMark);
+        handedOut.push_back(image);
+        pool->release(image);
+    }
+    EXPECT_NE(handedOut[0], handedOut[1]);
+    EXPECT_NE(handedOut[1], handedOut[2]);
+    EXPECT_NE(handedOut[0], handedOut[2]);
+    EXPECT_EQ(handedOut[3], handedOut[0]);
+    EXPECT_EQ(handedOut[4], handedOut[1]);
+
+    // Held images are not handed out again: a published one comes back when its
+    // last holder drops it, and a repeated release lists an image once.
+    XImage* first = pool->acquire();
+    XImage* second = pool->acquire();
+    XImage* third = pool->acquire();
+    ASSERT_TRUE(first && second && third);
+    EXPECT_EQ(pool->acquire(), nullptr);
+    {
+        std::shared_ptr<uint8_t> frame = pool->publish(first);
+        std::shared_ptr<uint8_t> alsoHeld = frame;
+        frame.reset();
+        EXPECT_EQ(pool->acquire(), nullptr);
+    }
+    EXPECT_EQ(pool->acquire(), first);
+    pool->release(second);
+    pool->release(second);
+    EXPECT_EQ(pool->acquire(), second);
+    EXPECT_EQ(pool->acquire(), nullptr);
+    pool->detachAll();
 }
 
 class CaptureLibTest : public ::testing::Test {

@@ -12,23 +12,19 @@ std::shared_ptr<ShmImagePool> ShmImagePool::create(Display* display, Visual* vis
                                                    int width, int height, size_t maxImages)
 {
     if (!XShmQueryExtension(display)) return nullptr;
-    std::shared_ptr<ShmImagePool> pool(
-        new ShmImagePool(display, visual, depth, width, height, maxImages));
-    // Prove that attaching works before anyone relies on it.
-    XImage* first = pool->acquire();
-    if (!first) return nullptr;
-    pool->release(first);
+    std::shared_ptr<ShmImagePool> pool(new ShmImagePool(display, visual, depth, width, height));
+    for (size_t i = 0; i < maxImages; ++i) {
+        std::unique_ptr<Slot> slot = pool->newSlot();
+        if (!slot) break;  // out of shared memory: fewer images still work
+        pool->idle_.push_back(slot->image);
+        pool->slots_.push_back(std::move(slot));
+    }
+    if (pool->slots_.empty()) return nullptr;
     return pool;
 }
 
-ShmImagePool::ShmImagePool(Display* display, Visual* visual, int depth, int width, int height,
-                           size_t maxImages)
-    : display_(display),
-      visual_(visual),
-      depth_(depth),
-      width_(width),
-      height_(height),
-      maxImages_(maxImages)
+ShmImagePool::ShmImagePool(Display* display, Visual* visual, int depth, int width, int height)
+    : display_(display), visual_(visual), depth_(depth), width_(width), height_(height)
 {
 }
 
@@ -79,32 +75,20 @@ std::unique_ptr<ShmImagePool::Slot> ShmImagePool::newSlot()
 
 XImage* ShmImagePool::acquire()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (detached_) return nullptr;
-        for (auto& slot : slots_)
-            if (!slot->busy) {
-                slot->busy = true;
-                return slot->image;
-            }
-        if (slots_.size() >= maxImages_) return nullptr;
-    }
-    // A new image costs a round trip to the server (the attach is checked): done
-    // without the lock, so the consumers' releases never wait on the server. Only
-    // the capture thread acquires, so nobody else adds a slot meanwhile.
-    std::unique_ptr<Slot> slot = newSlot();
-    if (!slot) return nullptr;
-    slot->busy = true;
     std::lock_guard<std::mutex> lock(mutex_);
-    slots_.push_back(std::move(slot));
-    return slots_.back()->image;
+    if (detached_ || idle_.empty()) return nullptr;
+    XImage* image = idle_.front();
+    idle_.pop_front();
+    return image;
 }
 
-ShmImagePool::Slot* ShmImagePool::slotOf(XImage* image)
+size_t ShmImagePool::imageCount() const { return slots_.size(); }
+
+bool ShmImagePool::owns(XImage* image) const
 {
-    for (auto& slot : slots_)
-        if (slot->image == image) return slot.get();
-    return nullptr;
+    for (const auto& slot : slots_)
+        if (slot->image == image) return true;
+    return false;
 }
 
 std::shared_ptr<uint8_t> ShmImagePool::publish(XImage* image)
@@ -116,8 +100,12 @@ std::shared_ptr<uint8_t> ShmImagePool::publish(XImage* image)
 
 void ShmImagePool::release(XImage* image)
 {
+    if (!owns(image)) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (Slot* slot = slotOf(image)) slot->busy = false;
+    // Once only: an image listed twice would be handed to two frames at once.
+    for (XImage* idle : idle_)
+        if (idle == image) return;
+    idle_.push_back(image);
 }
 
 void ShmImagePool::detachAll()

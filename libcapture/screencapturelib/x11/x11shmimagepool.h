@@ -2,12 +2,18 @@
 // handed out as frame buffers: the X server writes the pixels straight into the
 // buffer we publish, with no copy. An image is reused only after the last
 // holder of its published buffer has dropped it.
+//
+// Every image is attached when the pool is made and they are handed out in
+// turn, so all the memory the capture will ever hold is in use within its first
+// frames: a long cast stays level instead of stepping up the first time a slow
+// moment needs one more image.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,9 +28,9 @@ public:
                                                 int width, int height, size_t maxImages);
     ~ShmImagePool();
 
-    // An idle image, or a new one while fewer than maxImages exist; null when
-    // every image is still held by someone.
+    // The image idle the longest; null when every image is still held.
     XImage* acquire();
+    size_t imageCount() const;
     // The image's pixels as a shared buffer; the image returns when it is dropped.
     std::shared_ptr<uint8_t> publish(XImage* image);
     // Back to the idle images without publishing.
@@ -36,21 +42,19 @@ private:
     struct Slot {
         XImage* image = nullptr;
         XShmSegmentInfo segment{};
-        bool busy = false;
     };
-    ShmImagePool(Display* display, Visual* visual, int depth, int width, int height,
-                 size_t maxImages);
-    std::unique_ptr<Slot> newSlot();  // talks to the server: called without the lock
-    Slot* slotOf(XImage* image);
+    ShmImagePool(Display* display, Visual* visual, int depth, int width, int height);
+    std::unique_ptr<Slot> newSlot();
+    bool owns(XImage* image) const;
 
     Display* display_;
     Visual* visual_;
     int depth_;
     int width_;
     int height_;
-    size_t maxImages_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Slot>> slots_;
+    std::vector<std::unique_ptr<Slot>> slots_;  // fixed once made
+    mutable std::mutex mutex_;
+    std::deque<XImage*> idle_;  // oldest release first
     bool detached_ = false;
 };
 
