@@ -120,7 +120,9 @@ bool ScreenSender::start(const QString& host)
     connect(client, &CommandClient::refuse, this, &ScreenSender::recvRefuse);
     connect(client, &CommandClient::busy, this, &ScreenSender::recvBusy);
     connect(client, &CommandClient::error, this, &ScreenSender::recvError);
-    connect(client, &CommandClient::closed, this, &ScreenSender::commandChannelClosed);
+    // Closed, answered or not, nothing more comes on it; an accepted cast goes on
+    // over the media connections.
+    connect(client, &CommandClient::closed, this, &ScreenSender::releaseCommandChannel);
     client->connectTo(host);
     applyQuality();
     return true;
@@ -159,10 +161,6 @@ void ScreenSender::recvRefuse(const QString& host)
     emit sinkRefuse();
     emit answered(host, QStringLiteral("refuse"));
 }
-
-// The receiver closed the channel, answered or not: nothing more comes on it. A
-// cast it accepted goes on over the media connections.
-void ScreenSender::commandChannelClosed(const QString& host) { releaseCommandChannel(host); }
 
 // Only signals of a host's latest channel reach us (start() disconnects the one it
 // replaces). The channel is deleted later: we may be inside one of its signals.

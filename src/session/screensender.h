@@ -91,7 +91,6 @@ private slots:
     void senderExit(const QString& host);
     void recvBusy(const QString& host);
     void recvError(const QString& host);
-    void commandChannelClosed(const QString& host);
 
 private:
     ScreenSender();
